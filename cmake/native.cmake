@@ -1,0 +1,37 @@
+# Native build: the inspector, fast tests of the core, benchmarks and the sample.
+find_package(GTest REQUIRED)
+find_package(benchmark REQUIRED)
+include(GoogleTest)
+
+add_library(quendrix_literal_scan STATIC tests/reference/literal_scan.cpp)
+target_link_libraries(quendrix_literal_scan PUBLIC quendrix_demo_core)
+
+add_executable(quendrix_native_tests
+  tests/native/demo_header_test.cpp
+  tests/native/signature_scan_test.cpp
+  tests/native/scan_differential_test.cpp
+  tests/native/demo_summary_test.cpp
+  tests/native/demo_writer_test.cpp
+  tests/native/inspector_test.cpp
+  tests/native/real_demos_test.cpp)
+target_link_libraries(quendrix_native_tests PRIVATE
+  quendrix_inspector quendrix_demo_writer quendrix_literal_scan GTest::gtest_main)
+target_compile_definitions(quendrix_native_tests PRIVATE
+  QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}")
+gtest_discover_tests(quendrix_native_tests)
+
+add_executable(quendrix_bench tests/bench/scan_bench.cpp)
+target_link_libraries(quendrix_bench PRIVATE
+  quendrix_demo_core quendrix_demo_writer quendrix_literal_scan benchmark::benchmark)
+
+# The bundled sample demo and its map preview.
+set(SAMPLE_DIR ${CMAKE_BINARY_DIR}/sample)
+add_custom_command(
+  OUTPUT ${SAMPLE_DIR}/qx_courtyard.dem ${SAMPLE_DIR}/maps/qx_courtyard.bmp
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${SAMPLE_DIR}/maps
+  COMMAND quendrix-make-demo --map qx_courtyard --mod valve --res 800x600
+          --preview ${SAMPLE_DIR}/maps/qx_courtyard.bmp ${SAMPLE_DIR}/qx_courtyard.dem
+  DEPENDS quendrix-make-demo
+  COMMENT "Writing the sample demo and its map preview")
+add_custom_target(sample ALL
+  DEPENDS ${SAMPLE_DIR}/qx_courtyard.dem ${SAMPLE_DIR}/maps/qx_courtyard.bmp)

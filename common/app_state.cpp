@@ -1,0 +1,3 @@
+#include "common/app_state.h"
+
+AppState app;

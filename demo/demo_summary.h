@@ -1,0 +1,28 @@
+// What one demo file shows: its header, the two scans and the texts derived
+// from them, and the nine-line summary made of it. Portable: no platform headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "demo/demo_header.h"
+#include "demo/signature_scan.h"
+
+struct DemoInspection {
+  DemoHeader header;
+  DemoScan scan;
+  char demoVersion[kVersionTextSize];
+  char networkVersion[kVersionTextSize];
+  const char* release;
+};
+
+// Everything the summary needs from a whole-file buffer of at least one byte.
+DemoInspection InspectDemo(const uint8_t* bytes, size_t size);
+
+// Room for the longest summary: the widest fields give 690 characters.
+constexpr size_t kSummarySize = 1024;
+
+// The nine lines, separated by line feeds; the last is "HLTV Recorded Demo"
+// or empty. The current resolution texts are those the game is set to.
+void ComposeSummary(const DemoInspection& demo, const char* currentResWidth,
+                    const char* currentResHeight, char* summary, size_t summarySize);

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "demo/demo_summary.h"
+#include "tests/native/test_bytes.h"
+
+namespace {
+
+std::vector<uint8_t> Demo(const std::string& type, uint8_t demoProtocol, uint8_t network,
+                          const std::string& map, const std::string& mod,
+                          const std::string& tailHex) {
+  std::vector<uint8_t> bytes(544, 0);
+  PutText(bytes, 0, type);
+  bytes[8] = demoProtocol;
+  bytes[12] = network;
+  PutText(bytes, 16, map);
+  PutText(bytes, 276, mod);
+  std::vector<uint8_t> tail = Hex(tailHex);
+  bytes.insert(bytes.end(), tail.begin(), tail.end());
+  return bytes;
+}
+
+std::string Summary(const std::vector<uint8_t>& bytes, const char* width, const char* height) {
+  DemoInspection demo = InspectDemo(bytes.data(), bytes.size());
+  char summary[kSummarySize];
+  ComposeSummary(demo, width, height, summary, sizeof summary);
+  return summary;
+}
+
+TEST(ComposeSummary, HltvDemoEndsWithItsLine) {
+  std::vector<uint8_t> bytes = Demo("T", 5, 45, "M", "G", "00 08 48 4C 54 56 55");
+  EXPECT_EQ(Summary(bytes, "800", "600"),
+            "Half-Life Version: 1.1.0.8\nDemo Type: T\nDemo Version: 5\nNetwork Version: 45\n"
+            "Map: M\nMod: G\nCurrent Res: 800x600\nDemo Res: 1024x768\nHLTV Recorded Demo");
+}
+
+TEST(ComposeSummary, OtherDemosEndWithTheLineFeedAfterDemoRes) {
+  std::vector<uint8_t> bytes = Demo("HLDEMO", 5, 37, "c1a0", "valve", "00 00 80 02 00 00 E0 01 55");
+  EXPECT_EQ(Summary(bytes, "1024", "768"),
+            "Half-Life Version: 1.0.0.8\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 37\n"
+            "Map: c1a0\nMod: valve\nCurrent Res: 1024x768\nDemo Res: 640x480\n");
+}
+
+TEST(ComposeSummary, UnknownResolutionsAndUnreadGameResolution) {
+  std::vector<uint8_t> bytes = Demo("HLDEMO", 200, 48, "", "", "");
+  EXPECT_EQ(Summary(bytes, "", ""),
+            "Half-Life Version: N/A\nDemo Type: HLDEMO\nDemo Version: -56\nNetwork Version: 48\n"
+            "Map: \nMod: \nCurrent Res: x\nDemo Res: *x*\n");
+}
+
+TEST(ComposeSummary, WidestFieldsFitWithoutCutting) {
+  // Every text at its widest: no NUL in the type, map or game directory, and
+  // the longest protocol texts.
+  std::vector<uint8_t> bytes(540, 'W');
+  bytes[8] = 0x80;
+  bytes[12] = 0x80;
+  EXPECT_EQ(Summary(bytes, "-123456", "-123456"),
+            "Half-Life Version: N/A\nDemo Type: " + std::string(8, 'W') +
+                "\nDemo Version: -128\nNetwork Version: -128\nMap: " + std::string(260, 'W') +
+                "\nMod: " + std::string(264, 'W') +
+                "\nCurrent Res: -123456x-123456\nDemo Res: *x*\n");
+}
+
+}  // namespace

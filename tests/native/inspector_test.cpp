@@ -1,0 +1,171 @@
+// The inspector run in-process on files of the test's own scratch folder.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/native/test_bytes.h"
+#include "tools/demo_writer.h"
+#include "tools/inspector.h"
+
+namespace {
+
+struct InspectorRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(FILE* file) {
+  std::string text;
+  rewind(file);
+  char chunk[4096];
+  for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+  fclose(file);
+  return text;
+}
+
+class InspectorTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/quendrix-inspect-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::string command = "rm -rf '" + dir_ + "'";
+    ASSERT_EQ(system(command.c_str()), 0);
+  }
+
+  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::string path = dir_ + "/" + name;
+    FILE* file = fopen(path.c_str(), "wb");
+    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+    return path;
+  }
+
+  InspectorRun Inspect(std::vector<std::string> args) {
+    args.insert(args.begin(), "quendrix-inspect");
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    FILE* out = tmpfile();
+    FILE* err = tmpfile();
+    int status = RunInspector(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, ReadAll(out), ReadAll(err)};
+  }
+
+  std::string dir_;
+};
+
+std::vector<uint8_t> SmallDemo(const std::string& map, const std::string& hexTail) {
+  std::vector<uint8_t> bytes(544, 0);
+  PutText(bytes, 0, "HLDEMO");
+  bytes[8] = 5;
+  bytes[12] = 45;
+  PutText(bytes, 16, map);
+  PutText(bytes, 276, "valve");
+  std::vector<uint8_t> tail = Hex(hexTail);
+  bytes.insert(bytes.end(), tail.begin(), tail.end());
+  return bytes;
+}
+
+TEST_F(InspectorTest, SummariesSeparatedByOneEmptyLine) {
+  std::string first = Write("a.dem", SmallDemo("c1a0", "00 00 80 02 00 00 E0 01 55"));
+  std::string second = Write("b.dem", SmallDemo("c2a0", "00 08 48 4C 54 56 55"));
+  InspectorRun run = Inspect({"--current-res", "1024x768", first, second});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out,
+            "Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 45\n"
+            "Map: c1a0\nMod: valve\nCurrent Res: 1024x768\nDemo Res: 640x480\n\n"
+            "\n"
+            "Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 45\n"
+            "Map: c2a0\nMod: valve\nCurrent Res: 1024x768\nDemo Res: 1024x768\nHLTV Recorded Demo\n");
+}
+
+TEST_F(InspectorTest, CurrentResIsAnXAloneWithoutTheOption) {
+  InspectorRun run = Inspect({Write("a.dem", SmallDemo("m", ""))});
+  EXPECT_NE(run.out.find("\nCurrent Res: x\nDemo Res: *x*\n"), std::string::npos) << run.out;
+}
+
+TEST_F(InspectorTest, JsonOneObjectALineWithLatin1AndEscapes) {
+  std::string path = Write("j.dem", SmallDemo("d\xE9j\xE0\x01\"\\\n\t", "00 08 48 4C 54 56 55"));
+  InspectorRun run = Inspect({"--json", path});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "{\"path\":\"" + path +
+                         "\",\"halfLifeVersion\":\"1.1.0.8\",\"demoType\":\"HLDEMO\","
+                         "\"demoVersion\":\"5\",\"networkVersion\":\"45\","
+                         "\"map\":\"d\xC3\xA9j\xC3\xA0\\u0001\\\"\\\\\\n\\t\",\"mod\":\"valve\","
+                         "\"demoResWidth\":\"1024\",\"demoResHeight\":\"768\",\"hltv\":true}\n");
+}
+
+TEST_F(InspectorTest, FailuresGoToStandardErrorAndTheRestIsInspected) {
+  std::string empty = Write("empty.dem", {});
+  std::string good = Write("good.dem", SmallDemo("ok", ""));
+  std::string missing = dir_ + "/missing.dem";
+  InspectorRun run = Inspect({"--json", missing, dir_, empty, good});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, missing + ": Could not open demofile.\n" + dir_ +
+                         ": Could not open demofile.\n" + empty +
+                         ": Could not open demofile (reason 2).\n");
+  EXPECT_NE(run.out.find("\"map\":\"ok\""), std::string::npos);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+}
+
+TEST_F(InspectorTest, TextsOfAnyFileAreInspectedAsADemo) {
+  std::string text(3000, 'x');
+  text.replace(0, 12, "Hello world!");
+  std::string path = Write("notes.txt", std::vector<uint8_t>(text.begin(), text.end()));
+  InspectorRun run = Inspect({path});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Demo Type: Hello wo\n"), std::string::npos) << run.out;
+}
+
+TEST_F(InspectorTest, UsageErrors) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--json"},
+      {"--bogus", "a.dem"},
+      {"--current-res"},
+      {"--current-res", "1024", "a.dem"},
+      {"--current-res", "x768", "a.dem"},
+      {"--current-res", "12345678x1", "a.dem"},
+      {"--current-res", "10a4x768", "a.dem"},
+  };
+  for (const auto& args : cases) {
+    InspectorRun run = Inspect(args);
+    EXPECT_EQ(run.status, 2) << testing::PrintToString(args);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("usage: quendrix-inspect"), std::string::npos);
+  }
+  InspectorRun help = Inspect({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+}
+
+TEST_F(InspectorTest, AFileNamedLikeAnOptionAfterTheDoubleDash) {
+  Write("-x.dem", SmallDemo("dash", ""));
+  InspectorRun run = Inspect({"--", dir_ + "/-x.dem"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Map: dash\n"), std::string::npos);
+}
+
+TEST_F(InspectorTest, WrittenDemoOfAMegabyte) {
+  DemoRecipe recipe;
+  recipe.mapName = "de_big";
+  recipe.viewportWidth = 512;
+  recipe.viewportHeight = 384;
+  recipe.playbackFrames = FramesForSize(1 << 20);
+  InspectorRun run = Inspect({"--current-res", "-1x0", Write("big.dem", WriteDemo(recipe))});
+  EXPECT_EQ(run.out,
+            "Half-Life Version: N/A\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 48\n"
+            "Map: de_big\nMod: valve\nCurrent Res: -1x0\nDemo Res: 512x384\n\n");
+}
+
+}  // namespace

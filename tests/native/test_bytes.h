@@ -1,0 +1,31 @@
+// Small helpers for writing byte buffers in tests.
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+// "00 05 00 00 c0 03" to bytes.
+inline std::vector<uint8_t> Hex(const std::string& text) {
+  std::vector<uint8_t> bytes;
+  for (size_t i = 0; i < text.size();) {
+    if (text[i] == ' ') {
+      ++i;
+      continue;
+    }
+    bytes.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
+    i += 2;
+  }
+  return bytes;
+}
+
+inline void PutLe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) {
+  if (bytes.size() < offset + 4) bytes.resize(offset + 4, 0);
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+inline void PutText(std::vector<uint8_t>& bytes, size_t offset, const std::string& text) {
+  if (bytes.size() < offset + text.size()) bytes.resize(offset + text.size(), 0);
+  for (size_t i = 0; i < text.size(); ++i) bytes[offset + i] = static_cast<uint8_t>(text[i]);
+}
