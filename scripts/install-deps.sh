@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ clang
   g++-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 xvfb xauth fonts-wine imagemagick
-  googletest libgtest-dev libbenchmark-dev
+  googletest libgtest-dev libbenchmark-dev time
 )
 
 missing=()
