@@ -17,12 +17,15 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 add_library(quendrix_win32 STATIC
   common/app_state.cpp
   common/message_box.cpp
-  demo/load_demo.cpp)
-target_link_libraries(quendrix_win32 PUBLIC quendrix_demo_file)
+  demo/load_demo.cpp
+  game/association.cpp
+  game/settings.cpp)
+target_link_libraries(quendrix_win32 PUBLIC quendrix_demo_file quendrix_shell_core advapi32)
 
 add_executable(quendrix_win32_tests
   tests/win32/win32_test_support.cpp
   tests/win32/load_demo_test.cpp
+  tests/win32/settings_test.cpp
   tests/win32/inspector_exe_test.cpp)
 target_include_directories(quendrix_win32_tests PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(quendrix_win32_tests PRIVATE

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "demo/load_demo.h"
 #include "tests/win32/win32_test_support.h"
@@ -54,7 +55,7 @@ class LoadDemoTest : public testing::Test {
   }
 
   ScratchDir scratch_;
-  SummaryWindow window_;
+  FieldsWindow window_;
   MessageBoxCatcher boxes_;
 };
 
@@ -76,7 +77,7 @@ TEST_F(LoadDemoTest, ShowsTheSummaryThePreviewAndKeepsTheMod) {
   Load(WriteDemoFile("inferno.dem", Recipe("de_inferno", "cstrike", 640, 480)));
 
   EXPECT_TRUE(boxes_.boxes().empty());
-  EXPECT_EQ(window_.InfoText(),
+  EXPECT_EQ(window_.Text(IDC_INFO),
             "Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 45\n"
             "Map: de_inferno\nMod: cstrike\nCurrent Res: 1024x768\nDemo Res: 640x480\n");
   EXPECT_STREQ(app.demoResWidth, "640");
@@ -95,7 +96,7 @@ TEST_F(LoadDemoTest, HltvDemo) {
   EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_TRUE(app.isHltvDemo);
   EXPECT_STREQ(app.demoResWidth, "1024");
-  std::string info = window_.InfoText();
+  std::string info = window_.Text(IDC_INFO);
   EXPECT_EQ(info.substr(info.rfind("Current Res")),
             "Current Res: x\nDemo Res: 1024x768\nHLTV Recorded Demo");
 }
@@ -106,7 +107,7 @@ TEST_F(LoadDemoTest, NoPreviewWithoutABitmapAndNoMessage) {
   for (const char* map : maps) {
     Load(WriteDemoFile("x.dem", Recipe(map, "valve", 800, 600)));
     EXPECT_EQ(app.mapBitmap, nullptr) << map;
-    EXPECT_NE(window_.InfoText().find("Demo Res: 800x600"), std::string::npos) << map;
+    EXPECT_NE(window_.Text(IDC_INFO).find("Demo Res: 800x600"), std::string::npos) << map;
   }
   EXPECT_TRUE(boxes_.boxes().empty());
 }
@@ -118,7 +119,7 @@ TEST_F(LoadDemoTest, PreviewPathTooLongGivesNoPreview) {
   WritePreview(map.substr(0, 200), 8, 8);
   Load(WriteDemoFile("long.dem", Recipe(map.c_str(), "valve", 800, 600)));
   EXPECT_EQ(app.mapBitmap, nullptr);
-  EXPECT_NE(window_.InfoText().find("Map: " + map + "\n"), std::string::npos);
+  EXPECT_NE(window_.Text(IDC_INFO).find("Map: " + map + "\n"), std::string::npos);
   EXPECT_TRUE(boxes_.boxes().empty());
 }
 
@@ -131,7 +132,7 @@ TEST_F(LoadDemoTest, ModDirHoldsExactlyTheLastGameDirectory) {
   memset(bytes.data() + 276, 'g', 264);
   Load(scratch_.Write("wide.dem", bytes));
   EXPECT_EQ(std::string(app.modDir), std::string(259, 'g'));
-  EXPECT_NE(window_.InfoText().find("Mod: " + std::string(264, 'g') + "\n"), std::string::npos);
+  EXPECT_NE(window_.Text(IDC_INFO).find("Mod: " + std::string(264, 'g') + "\n"), std::string::npos);
 }
 
 TEST_F(LoadDemoTest, AnyFileIsInspectedAsADemo) {
@@ -139,11 +140,11 @@ TEST_F(LoadDemoTest, AnyFileIsInspectedAsADemo) {
   text.resize(3000, '.');
   Load(scratch_.Write("notes.txt", std::vector<uint8_t>(text.begin(), text.end())));
   EXPECT_TRUE(boxes_.boxes().empty());
-  EXPECT_EQ(window_.InfoText().substr(0, 48),
+  EXPECT_EQ(window_.Text(IDC_INFO).substr(0, 48),
             "Half-Life Version: N/A\nDemo Type: Quendrix\nDemo ");
   // Ten bytes: fields past the end read as zeros.
   Load(scratch_.Write("short.dem", {'H', 'L', 'D', 'E', 'M', 'O', 0, 0, 0xC8, 0}));
-  EXPECT_EQ(window_.InfoText(),
+  EXPECT_EQ(window_.Text(IDC_INFO),
             "Half-Life Version: N/A\nDemo Type: HLDEMO\nDemo Version: -56\nNetwork Version: 0\n"
             "Map: \nMod: \nCurrent Res: x\nDemo Res: *x*\n");
 }
@@ -180,7 +181,7 @@ TEST_F(LoadDemoTest, FailuresShowTheirMessageAndKeepThePreviousDemo) {
   for (const auto& [path, message] : cases) {
     Load(good);
     ASSERT_TRUE(app.mapBitmap != nullptr);
-    const std::string summary = window_.InfoText();
+    const std::string summary = window_.Text(IDC_INFO);
     app.isHltvDemo = true;  // whatever it held, a load clears it first
 
     Load(path);
@@ -190,13 +191,13 @@ TEST_F(LoadDemoTest, FailuresShowTheirMessageAndKeepThePreviousDemo) {
     EXPECT_EQ(box.caption, "Quendrix");
     EXPECT_EQ(box.icon, "error");
     EXPECT_FALSE(box.hasOwner);
-    EXPECT_EQ(window_.InfoText(), summary) << path;
+    EXPECT_EQ(window_.Text(IDC_INFO), summary) << path;
     EXPECT_FALSE(app.isHltvDemo);
     EXPECT_STREQ(app.demoResWidth, "800");
     EXPECT_STREQ(app.demoResHeight, "600");
     EXPECT_STREQ(app.modDir, "cstrike");
     EXPECT_EQ(app.mapBitmap, nullptr);
-    const_cast<std::vector<CaughtMessageBox>&>(boxes_.boxes()).clear();
+    boxes_.Clear();
   }
   CloseHandle(lock);
   // A good load after the failures works as ever.

@@ -75,6 +75,14 @@ MessageBoxCatcher::~MessageBoxCatcher() {
 
 const std::vector<CaughtMessageBox>& MessageBoxCatcher::boxes() const { return *caughtBoxes; }
 
+std::vector<std::string> MessageBoxCatcher::Texts() const {
+  std::vector<std::string> texts;
+  for (const CaughtMessageBox& box : *caughtBoxes) texts.push_back(box.text);
+  return texts;
+}
+
+void MessageBoxCatcher::Clear() { caughtBoxes->clear(); }
+
 ScratchDir::ScratchDir() {
   char temp[MAX_PATH];
   GetTempPathA(sizeof temp, temp);
@@ -112,19 +120,85 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   return bytes;
 }
 
-SummaryWindow::SummaryWindow() {
+FieldsWindow::FieldsWindow() {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
   window_ = CreateWindowExA(0, "STATIC", "Quendrix test", WS_OVERLAPPEDWINDOW, 0, 0, 470, 427,
-                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                            nullptr, nullptr, instance, nullptr);
   CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_LEFT, 305, 122, 126, 120, window_,
-                  reinterpret_cast<HMENU>(IDC_INFO), GetModuleHandleA(nullptr), nullptr);
+                  reinterpret_cast<HMENU>(IDC_INFO), instance, nullptr);
+  for (int control : {IDC_DEMOPATH, IDC_GAMEEXE, IDC_EXTRAARGS, IDC_DEMOSPEED}) {
+    CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL, 0, 0, 200, 13, window_,
+                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(control)), instance, nullptr);
+  }
 }
 
-SummaryWindow::~SummaryWindow() { DestroyWindow(window_); }
+FieldsWindow::~FieldsWindow() { DestroyWindow(window_); }
 
-std::string SummaryWindow::InfoText() const {
+std::string FieldsWindow::Text(int control) const {
   char text[2048] = "";
-  GetDlgItemTextA(window_, IDC_INFO, text, sizeof text);
+  GetDlgItemTextA(window_, control, text, sizeof text);
   return text;
 }
 
-void SummaryWindow::SetInfoText(const char* text) const { SetDlgItemTextA(window_, IDC_INFO, text); }
+void FieldsWindow::SetText(int control, const char* text) const {
+  SetDlgItemTextA(window_, control, text);
+}
+
+RegistryValue ReadRegistryValue(HKEY root, const char* key, const char* name) {
+  RegistryValue value = {false, REG_NONE, {}};
+  HKEY opened;
+  if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return value;
+  DWORD size = 0;
+  if (RegQueryValueExA(opened, name, nullptr, &value.type, nullptr, &size) == ERROR_SUCCESS) {
+    value.exists = true;
+    value.data.resize(size);
+    RegQueryValueExA(opened, name, nullptr, &value.type, value.data.data(), &size);
+  }
+  RegCloseKey(opened);
+  return value;
+}
+
+void SetRegistryValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
+                      DWORD size) {
+  HKEY opened;
+  RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &opened, nullptr);
+  RegSetValueExA(opened, name, 0, type, static_cast<const BYTE*>(data), size);
+  RegCloseKey(opened);
+}
+
+void SetRegistryDword(HKEY root, const char* key, const char* name, DWORD value) {
+  SetRegistryValue(root, key, name, REG_DWORD, &value, sizeof value);
+}
+
+void DeleteRegistryTree(HKEY root, const char* key) { RegDeleteTreeA(root, key); RegDeleteKeyA(root, key); }
+
+namespace {
+
+void SetKeyDacl(HKEY root, const char* key, PACL dacl) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key, 0, WRITE_DAC, &opened) != ERROR_SUCCESS) return;
+  SECURITY_DESCRIPTOR descriptor;
+  InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+  SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE);
+  RegSetKeySecurity(opened, DACL_SECURITY_INFORMATION, &descriptor);
+  RegCloseKey(opened);
+}
+
+}  // namespace
+
+void CreateReadOnlyKey(HKEY root, const char* key) {
+  HKEY created;
+  RegCreateKeyExA(root, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &created, nullptr);
+  RegCloseKey(created);
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+  alignas(DWORD) BYTE aclBytes[256];
+  PACL acl = reinterpret_cast<PACL>(aclBytes);
+  InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+  AddAccessAllowedAce(acl, ACL_REVISION, KEY_READ | WRITE_DAC | DELETE, everyone);
+  SetKeyDacl(root, key, acl);
+  FreeSid(everyone);
+}
+
+void UnlockKey(HKEY root, const char* key) { SetKeyDacl(root, key, nullptr); }

@@ -22,6 +22,9 @@ class MessageBoxCatcher {
   MessageBoxCatcher();
   ~MessageBoxCatcher();
   const std::vector<CaughtMessageBox>& boxes() const;
+  // The texts of the boxes caught, in the order they opened.
+  std::vector<std::string> Texts() const;
+  void Clear();
 
  private:
   HHOOK hook_;
@@ -40,17 +43,37 @@ class ScratchDir {
   std::string path_;
 };
 
-// A top-level window holding a static control IDC_INFO, as the main window does.
-class SummaryWindow {
+// A top-level window holding the main window's fields by their identifiers:
+// the summary IDC_INFO and the edits IDC_DEMOPATH, IDC_GAMEEXE, IDC_EXTRAARGS
+// and IDC_DEMOSPEED.
+class FieldsWindow {
  public:
-  SummaryWindow();
-  ~SummaryWindow();
+  FieldsWindow();
+  ~FieldsWindow();
   HWND handle() const { return window_; }
-  std::string InfoText() const;
-  void SetInfoText(const char* text) const;
+  std::string Text(int control) const;
+  void SetText(int control, const char* text) const;
 
  private:
   HWND window_;
 };
+
+// Registry values as a test sets them up and reads them back.
+struct RegistryValue {
+  bool exists;
+  DWORD type;
+  std::vector<uint8_t> data;
+};
+RegistryValue ReadRegistryValue(HKEY root, const char* key, const char* name);
+void SetRegistryValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
+                      DWORD size);
+void SetRegistryDword(HKEY root, const char* key, const char* name, DWORD value);
+void DeleteRegistryTree(HKEY root, const char* key);
+// Creates the key (and the path to it) and lets everyone only read it, delete
+// it and change that again: opening it for writing, or setting a value in it,
+// is then denied.
+void CreateReadOnlyKey(HKEY root, const char* key);
+// Gives the key back its full access, so that it can be deleted.
+void UnlockKey(HKEY root, const char* key);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
