@@ -13,9 +13,12 @@ add_executable(quendrix_native_tests
   tests/native/demo_summary_test.cpp
   tests/native/demo_writer_test.cpp
   tests/native/inspector_test.cpp
-  tests/native/real_demos_test.cpp)
+  tests/native/real_demos_test.cpp
+  tests/native/command_line_test.cpp
+  tests/native/long_path_walk_test.cpp)
 target_link_libraries(quendrix_native_tests PRIVATE
-  quendrix_inspector quendrix_demo_writer quendrix_literal_scan GTest::gtest_main)
+  quendrix_inspector quendrix_demo_writer quendrix_literal_scan quendrix_shell_core
+  GTest::gtest_main)
 target_compile_definitions(quendrix_native_tests PRIVATE
   QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}")
 gtest_discover_tests(quendrix_native_tests)

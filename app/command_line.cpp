@@ -1,0 +1,28 @@
+#include "app/command_line.h"
+
+#include <cstdio>
+#include <cstring>
+
+const char* CommandLineText(const char* commandLine, LeadByteTest isLeadByte) {
+  const unsigned char* at = reinterpret_cast<const unsigned char*>(commandLine);
+  if (*at == '"') {
+    ++at;
+    while (*at != '\0' && *at != '"') at += (isLeadByte(*at) && at[1] != '\0') ? 2 : 1;
+    if (*at == '"') ++at;
+  } else {
+    while (*at > 0x20) ++at;
+  }
+  while (*at >= 0x01 && *at <= 0x20) ++at;
+  return reinterpret_cast<const char*>(at);
+}
+
+void UnquotePath(const char* text, char* path, size_t size) {
+  if (size == 0) return;
+  size_t length = strlen(text);
+  bool quoted = length >= 2 && text[0] == '"' && text[length - 1] == '"';
+  if (quoted) {
+    snprintf(path, size, "%.*s", static_cast<int>(length - 2), text + 1);
+  } else {
+    snprintf(path, size, "%s", text);
+  }
+}
