@@ -19,7 +19,7 @@ const uint8_t kHltvSignature[kSignatureSize] = {0x00, 0x08, 'H', 'L', 'T', 'V'};
 namespace {
 
 constexpr int kNoMode = -1;
-constexpr size_t kNotFound = SIZE_MAX;
+constexpr int kMode1024 = 2;
 
 // The tests before the one that completes each stop at a differing byte after
 // at most five matching ones, so a completed signature starts at most this far
@@ -49,43 +49,122 @@ bool IsResolutionSignatureAt(const uint8_t* at) {
   return false;
 }
 
-typedef uint8_t Lanes __attribute__((vector_size(16)));
-constexpr size_t kLaneCount = sizeof(Lanes);
+// One forward pass that looks for the resolution, the HLTV marker or both, so
+// that a whole-file scan reads each byte once. Only an attempt that has a
+// whole signature within kMaxCursorAdvance of its start can complete, so the
+// attempts are made only in front of the signatures found, in ascending order
+// and each once: the first to complete is the one that a pass over every start
+// position would have found.
+struct Search {
+  const uint8_t* bytes;
+  size_t size;  // more than kSignatureSize
+  bool wantResolution;
+  bool wantMarker;
+  size_t nextAttempt;  // the attempts before it have been made
+  int mode;
+  bool markerFound;
+};
 
-Lanes LoadLanes(const uint8_t* at) {
-  Lanes lanes;
-  memcpy(&lanes, at, sizeof lanes);
-  return lanes;
-}
-
-// First position at or after from where a whole signature stands, or
-// kNotFound. Sixteen positions at a time are sieved by what every signature
-// shares (the width's high bytes are zero, its second byte 01-05, the
-// height's second byte 01-03); the few that pass are compared in full.
-size_t FindResolutionSignature(const uint8_t* bytes, size_t size, size_t from) {
-  if (size < kSignatureSize) return kNotFound;
-  size_t lastStart = size - kSignatureSize;
-  size_t at = from;
-  while (at + kLaneCount + kSignatureSize - 1 <= size) {
-    Lanes widthLow = LoadLanes(bytes + at + 1);
-    Lanes widthHigh1 = LoadLanes(bytes + at + 2);
-    Lanes widthHigh2 = LoadLanes(bytes + at + 3);
-    Lanes heightLow = LoadLanes(bytes + at + 5);
-    auto sieve = (widthHigh1 == 0) & (widthHigh2 == 0) & ((widthLow - 1) < 5) &
-                 ((heightLow - 1) < 3);
-    uint64_t halves[2];
-    memcpy(halves, &sieve, sizeof halves);
-    if ((halves[0] | halves[1]) != 0) {
-      for (size_t lane = 0; lane < kLaneCount; ++lane) {
-        if (sieve[lane] && IsResolutionSignatureAt(bytes + at + lane)) return at + lane;
+// A position that the sieve let through, or one of the last few positions.
+void Examine(Search* search, size_t at) {
+  const uint8_t* bytes = search->bytes;
+  const size_t size = search->size;
+  if (search->wantResolution && IsResolutionSignatureAt(bytes + at)) {
+    const size_t lastAttempt = size - kSignatureSize - 1;
+    size_t start = at > kMaxCursorAdvance ? at - kMaxCursorAdvance : 0;
+    if (start < search->nextAttempt) start = search->nextAttempt;
+    const size_t last = at < lastAttempt ? at : lastAttempt;
+    for (; start <= last; ++start) {
+      int mode = Attempt(bytes, size, start);
+      if (mode != kNoMode) {
+        search->mode = mode;
+        search->wantResolution = false;
+        // Only 1024 x 768 can still become an HLTV demo.
+        if (mode != kMode1024) search->wantMarker = search->markerFound = false;
+        break;
       }
     }
-    at += kLaneCount;
+    search->nextAttempt = last + 1;
   }
-  for (; at <= lastStart; ++at) {
-    if (IsResolutionSignatureAt(bytes + at)) return at;
+  // The marker counts only with at least one byte after it.
+  if (search->wantMarker && at + kSignatureSize < size &&
+      memcmp(bytes + at, kHltvSignature, kSignatureSize) == 0) {
+    search->markerFound = true;
+    search->wantMarker = false;
+  }
+}
+
+bool Wanted(const Search& search) {
+  return search.wantResolution || search.wantMarker;
+}
+
+constexpr size_t kNotFound = SIZE_MAX;
+
+// What every resolution signature shares (the width's high bytes are zero, its
+// second byte 01-05, the height's second byte 01-03), or the marker's "HL".
+// Needs the six bytes from at.
+bool PassesSieve(const uint8_t* at) {
+  return (at[2] == 0 && at[3] == 0 && static_cast<uint8_t>(at[1] - 1) < 5 &&
+          static_cast<uint8_t>(at[5] - 1) < 3) ||
+         (at[2] == 'H' && at[3] == 'L');
+}
+
+// The first position at or after from that passes the sieve, or kNotFound.
+// Sieves as many positions at a time as Lanes holds; the few blocks that hold
+// a passing position are looked at one position at a time.
+template <typename Lanes>
+__attribute__((always_inline)) inline size_t FindPassing(const uint8_t* bytes, size_t size,
+                                                         size_t from) {
+  constexpr size_t kLanes = sizeof(Lanes);
+  size_t at = from;
+  for (; at + kLanes + kSignatureSize - 1 <= size; at += kLanes) {
+    Lanes widthLow, second, third, heightLow;
+    memcpy(&widthLow, bytes + at + 1, kLanes);
+    memcpy(&second, bytes + at + 2, kLanes);
+    memcpy(&third, bytes + at + 3, kLanes);
+    memcpy(&heightLow, bytes + at + 5, kLanes);
+    const auto pass = (((second | third) == 0) & ((widthLow - 1) < 5) & ((heightLow - 1) < 3)) |
+                      ((second == 'H') & (third == 'L'));
+    uint64_t words[kLanes / sizeof(uint64_t)];
+    memcpy(words, &pass, sizeof words);
+    uint64_t any = 0;
+    for (uint64_t word : words) any |= word;
+    if (any != 0) break;
+  }
+  for (; at + kSignatureSize <= size; ++at) {
+    if (PassesSieve(bytes + at)) return at;
   }
   return kNotFound;
+}
+
+typedef uint8_t Lanes16 __attribute__((vector_size(16)));
+
+#if defined(__x86_64__)
+typedef uint8_t Lanes32 __attribute__((vector_size(32)));
+
+__attribute__((target("avx2"))) size_t FindPassingAvx2(const uint8_t* bytes, size_t size,
+                                                       size_t from) {
+  return FindPassing<Lanes32>(bytes, size, from);
+}
+#endif
+
+void Run(Search* search) {
+#if defined(__x86_64__)
+  const bool avx2 = __builtin_cpu_supports("avx2");
+#endif
+  auto next = [&](size_t from) {
+#if defined(__x86_64__)
+    if (avx2) return FindPassingAvx2(search->bytes, search->size, from);
+#endif
+    return FindPassing<Lanes16>(search->bytes, search->size, from);
+  };
+  for (size_t at = next(0); at != kNotFound && Wanted(*search); at = next(at + 1)) {
+    Examine(search, at);
+  }
+}
+
+Search StartSearch(const uint8_t* bytes, size_t size, bool wantResolution, bool wantMarker) {
+  return {bytes, size, wantResolution, wantMarker, 0, kNoMode, false};
 }
 
 void SetResolution(DemoScan* scan, const char* width, const char* height) {
@@ -93,54 +172,42 @@ void SetResolution(DemoScan* scan, const char* width, const char* height) {
   snprintf(scan->height, sizeof scan->height, "%s", height);
 }
 
+void SetFound(const Search& search, DemoScan* scan) {
+  if (search.mode != kNoMode) {
+    SetResolution(scan, kResolutionModes[search.mode].width, kResolutionModes[search.mode].height);
+  }
+  if (search.markerFound) {
+    scan->isHltv = true;
+    SetResolution(scan, "1024", "768");
+  }
+}
+
 }  // namespace
 
-// Only an attempt that has a whole signature within kMaxCursorAdvance of its
-// start can complete, so the attempts are made only in front of the signatures
-// found, in ascending order and each once: the first to complete is the one
-// that a pass over every start position would have found.
 void DetectResolution(const uint8_t* bytes, size_t size, DemoScan* scan) {
   SetResolution(scan, "*", "*");
   if (size <= kSignatureSize) return;
-  size_t lastAttempt = size - kSignatureSize - 1;
-  size_t nextAttempt = 0;
-  for (size_t found = FindResolutionSignature(bytes, size, 0); found != kNotFound;
-       found = FindResolutionSignature(bytes, size, found + 1)) {
-    size_t first = found > kMaxCursorAdvance ? found - kMaxCursorAdvance : 0;
-    if (first < nextAttempt) first = nextAttempt;
-    size_t last = found < lastAttempt ? found : lastAttempt;
-    for (size_t start = first; start <= last; ++start) {
-      int mode = Attempt(bytes, size, start);
-      if (mode != kNoMode) {
-        SetResolution(scan, kResolutionModes[mode].width, kResolutionModes[mode].height);
-        return;
-      }
-    }
-    if (last + 1 > nextAttempt) nextAttempt = last + 1;
-  }
+  Search search = StartSearch(bytes, size, true, false);
+  Run(&search);
+  SetFound(search, scan);
 }
 
 void DetectHltv(const uint8_t* bytes, size_t size, DemoScan* scan) {
   if (strcmp(scan->width, "1024") != 0 && strcmp(scan->width, "*") != 0) return;
   if (size <= kSignatureSize) return;
-  // The marker may start at 0 .. size - 7, so its 'H' lies at 2 .. size - 5.
-  const uint8_t* from = bytes + 2;
-  const uint8_t* last = bytes + size - 5;
-  while (from <= last) {
-    const uint8_t* letter = static_cast<const uint8_t*>(memchr(from, 'H', last - from + 1));
-    if (letter == nullptr) return;
-    if (memcmp(letter - 2, kHltvSignature, kSignatureSize) == 0) {
-      scan->isHltv = true;
-      SetResolution(scan, "1024", "768");
-      return;
-    }
-    from = letter + 1;
-  }
+  Search search = StartSearch(bytes, size, false, true);
+  Run(&search);
+  SetFound(search, scan);
 }
 
+// The two scans in one pass: a marker seen before the resolution is decided
+// counts once the resolution turns out to be 1024 x 768 or none.
 DemoScan ScanDemo(const uint8_t* bytes, size_t size) {
   DemoScan scan = {};
-  DetectResolution(bytes, size, &scan);
-  DetectHltv(bytes, size, &scan);
+  SetResolution(&scan, "*", "*");
+  if (size <= kSignatureSize) return scan;
+  Search search = StartSearch(bytes, size, true, true);
+  Run(&search);
+  SetFound(search, &scan);
   return scan;
 }
