@@ -17,8 +17,25 @@ enum class DemoFileStatus {
 // The message shown for a status other than kRead.
 const char* DemoFileMessage(DemoFileStatus status);
 
+// Gives back the bytes: a heap buffer is deleted, a mapping of the file (which
+// POSIX systems make rather than copy the file) is unmapped.
+struct DemoBytesRelease {
+  void (*unmap)(uint8_t* bytes, size_t size) = nullptr;
+  size_t mappedSize = 0;
+  DemoBytesRelease() = default;
+  // So that a heap buffer from new[] moves in as it is.
+  DemoBytesRelease(std::default_delete<uint8_t[]>) {}
+  void operator()(uint8_t* bytes) const {
+    if (unmap != nullptr) {
+      unmap(bytes, mappedSize);
+    } else {
+      delete[] bytes;
+    }
+  }
+};
+
 struct DemoBytes {
-  std::unique_ptr<uint8_t[]> bytes;  // exactly size bytes
+  std::unique_ptr<uint8_t[], DemoBytesRelease> bytes;  // exactly size bytes
   size_t size = 0;
 };
 
