@@ -14,6 +14,7 @@ add_executable(quendrix_native_tests
   tests/native/demo_writer_test.cpp
   tests/native/inspector_test.cpp
   tests/native/real_demos_test.cpp
+  tests/native/artwork_test.cpp
   tests/native/command_line_test.cpp
   tests/native/long_path_walk_test.cpp)
 target_link_libraries(quendrix_native_tests PRIVATE
@@ -38,3 +39,5 @@ add_custom_command(
   COMMENT "Writing the sample demo and its map preview")
 add_custom_target(sample ALL
   DEPENDS ${SAMPLE_DIR}/qx_courtyard.dem ${SAMPLE_DIR}/maps/qx_courtyard.bmp)
+
+include(cmake/artwork.cmake)
