@@ -27,6 +27,7 @@ gtest_discover_tests(quendrix_native_tests)
 add_executable(quendrix_bench tests/bench/scan_bench.cpp)
 target_link_libraries(quendrix_bench PRIVATE
   quendrix_demo_core quendrix_demo_writer quendrix_literal_scan benchmark::benchmark)
+target_compile_definitions(quendrix_bench PRIVATE QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}")
 
 # The bundled sample demo and its map preview.
 set(SAMPLE_DIR ${CMAKE_BINARY_DIR}/sample)

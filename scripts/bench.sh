@@ -1,18 +1,36 @@
 #!/usr/bin/env bash
-# Benchmarks: the two scans over 64 MiB of demo-like bytes (against the
-# literal scans and the C library's memmem), and the inspector on a large demo
-# in the page cache against reading the same file with cat.
+# Benchmarks, all in one run: the scans over 64 MiB of demo-like bytes and of
+# the players' recordings (against the literal scans and the C library's
+# memmem), then the inspector on two files of the given size (256 MiB unless
+# said) in the page cache against reading the same file with cat: a written
+# demo, and the recordings in which nothing is found, one after another.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-256}
+corpus=${QUENDRIX_CORPUS_DIR:-../shared/corpus/real}
 
 cmake --preset native >/dev/null
 cmake --build --preset native >/dev/null
 build/native/quendrix_bench
 
+inspect=build/native/quendrix-inspect
 demo=build/native/bench-${size_mib}mib.dem
 [ -f "$demo" ] || build/native/quendrix-make-demo --res 1440x1080 --size $((size_mib << 20)) "$demo"
-cat "$demo" >/dev/null  # into the page cache
+files=("$demo")
+
+recordings=build/native/bench-recordings-${size_mib}mib.dem
+if [ ! -f "$recordings" ] && compgen -G "$corpus/*.dem" >/dev/null; then
+  # The recordings in which the scans find nothing, so that they run to the end.
+  plain=()
+  for f in "$corpus"/*.dem; do
+    "$inspect" --json "$f" | grep -q '"demoResWidth":"\*".*"hltv":false' && plain+=("$f")
+  done
+  while [ "$(stat -c %s "$recordings" 2>/dev/null || echo 0)" -lt $((size_mib << 20)) ]; do
+    cat "${plain[@]}" >>"$recordings"
+  done
+  truncate -s $((size_mib << 20)) "$recordings"
+fi
+[ -f "$recordings" ] && files+=("$recordings")
 
 best() {  # the shortest wall time of five runs, in seconds
   local best=
@@ -26,11 +44,16 @@ best() {  # the shortest wall time of five runs, in seconds
   echo "$best"
 }
 
-cat_time=$(best cat "$demo")
-inspect_time=$(best build/native/quendrix-inspect "$demo")
-peak_kib=$( { /usr/bin/time -f %M build/native/quendrix-inspect "$demo" >/dev/null; } 2>&1 )
-echo
-printf 'file:            %s (%d MiB)\n' "$demo" "$size_mib"
-printf 'cat:             %.3f s\n' "$cat_time"
-printf 'quendrix-inspect %.3f s (%.2f x cat), peak %d KiB\n' "$inspect_time" \
-  "$(awk -v i="$inspect_time" -v c="$cat_time" 'BEGIN { print i / c }')" "$peak_kib"
+for file in "${files[@]}"; do
+  cat "$file" >/dev/null  # into the page cache
+  cat_time=$(best cat "$file")
+  inspect_time=$(best "$inspect" "$file")
+  peak_kib=$( { /usr/bin/time -f %M "$inspect" "$file" >/dev/null; } 2>&1 )
+  file_kib=$(( $(stat -c %s "$file") / 1024 ))
+  echo
+  printf 'file:             %s (%d MiB)\n' "$file" "$size_mib"
+  printf 'cat:              %.3f s\n' "$cat_time"
+  printf 'quendrix-inspect: %.3f s (%.2f x cat)\n' "$inspect_time" \
+    "$(awk -v i="$inspect_time" -v c="$cat_time" 'BEGIN { print i / c }')"
+  printf 'peak memory:      %d KiB (file + %d KiB)\n' "$peak_kib" $((peak_kib - file_kib))
+done
