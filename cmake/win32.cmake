@@ -1,3 +1,5 @@
+enable_language(RC)
+
 # Windows build: the program's Win32 layer and its tests, run by ctest under
 # Wine, in a prefix of this build's own, on a display of the test run's own.
 set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wine/prefix)
@@ -14,13 +16,27 @@ configure_file(cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
                                 GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
 
+# Everything of the program but its entry point, so the tests can link it.
 add_library(quendrix_win32 STATIC
+  app/commands.cpp
+  app/long_path.cpp
+  app/main_dialog.cpp
+  app/start_up.cpp
   common/app_state.cpp
   common/message_box.cpp
   demo/load_demo.cpp
   game/association.cpp
+  game/playback.cpp
   game/settings.cpp)
-target_link_libraries(quendrix_win32 PUBLIC quendrix_demo_file quendrix_shell_core advapi32)
+target_link_libraries(quendrix_win32 PUBLIC
+  quendrix_demo_file quendrix_shell_core comdlg32 gdi32 user32 advapi32)
+
+configure_file(cmake/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
+add_executable(quendrix WIN32 app/win_main.cpp app/resources/quendrix.rc)
+target_include_directories(quendrix PRIVATE ${CMAKE_BINARY_DIR}/generated ${PROJECT_SOURCE_DIR}/app/resources)
+target_link_libraries(quendrix PRIVATE quendrix_win32)
+set_source_files_properties(app/resources/quendrix.rc PROPERTIES
+  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/app/resources/background.bmp;${PROJECT_SOURCE_DIR}/app/resources/quendrix.ico")
 
 add_executable(quendrix_win32_tests
   tests/win32/win32_test_support.cpp
@@ -41,3 +57,29 @@ set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
 
 add_test(NAME win32_tests COMMAND quendrix_win32_tests)
 set_tests_properties(win32_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+
+# Driving the real program from outside, as a user would.
+add_library(quendrix_window_driver STATIC tools/window_driver.cpp)
+target_link_libraries(quendrix_window_driver PUBLIC quendrix_demo_writer gdi32 user32)
+add_executable(quendrix-snapshot tools/quendrix_snapshot.cpp)
+target_link_libraries(quendrix-snapshot PRIVATE quendrix_window_driver)
+
+add_executable(quendrix_program_tests
+  tests/win32/win32_test_support.cpp
+  tests/win32/program_test.cpp)
+target_link_libraries(quendrix_program_tests PRIVATE quendrix_window_driver advapi32 gtest_main)
+add_dependencies(quendrix_program_tests quendrix)
+add_test(NAME program_tests COMMAND quendrix_program_tests)
+set_tests_properties(program_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 600 RUN_SERIAL ON)
+
+# The sample demo and its map preview beside the program, as it is shipped.
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/sample/qx_courtyard.dem ${CMAKE_BINARY_DIR}/maps/qx_courtyard.bmp
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/sample ${CMAKE_BINARY_DIR}/maps
+  COMMAND ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:quendrix-make-demo> --map qx_courtyard
+          --mod valve --res 800x600 --preview maps/qx_courtyard.bmp sample/qx_courtyard.dem
+  WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
+  DEPENDS quendrix-make-demo
+  COMMENT "Writing the sample demo and its map preview")
+add_custom_target(sample ALL
+  DEPENDS ${CMAKE_BINARY_DIR}/sample/qx_courtyard.dem ${CMAKE_BINARY_DIR}/maps/qx_courtyard.bmp)

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <windows.h>
+
+// The dialog procedure of the one main window.
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Shows and loads pendingDemoPath when it holds more than two characters.
+void LoadPendingDemo(HWND window);
+
+// The skin, and the map preview over it at 37, 125.
+void PaintWindow(HDC dc);
+
+// In the middle of the primary display's full-screen area.
+void CenterWindow(HWND window);
+
+// Drops the current map preview, as each new load does first.
+void ReleaseMapPreview();

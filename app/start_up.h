@@ -1,0 +1,16 @@
+#pragma once
+
+#include <windows.h>
+
+// The demo path that the program was started with, into pendingDemoPath: the
+// command-line text without quotes around it, in its long form. A path that
+// cannot be expanded (it names nothing on disk) is kept as given, so that
+// loading it tells the user; an empty command line leaves nothing pending.
+void TakeDemoPathFromCommandLine(const char* commandLine);
+
+// The executable's path into ownExePath and its folder into ownDir.
+void TakeOwnPaths(HINSTANCE instance);
+
+// A second start: brings the running instance's window to the front and hands
+// it the pending demo path, waiting until it has been handled.
+void HandOverToRunningInstance();

@@ -1,0 +1,112 @@
+#include "game/playback.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "app/main_dialog.h"
+#include "app/resources/resource.h"
+#include "common/app_state.h"
+#include "common/message_box.h"
+#include "game/settings.h"
+
+namespace {
+
+void Warn(const char* text) { ShowMessage(text, MB_ICONWARNING); }
+
+// Without the resolution read at start there would be nothing to put back,
+// so the game's values are then left alone altogether.
+bool ResolutionSwapApplies() {
+  return strlen(app.demoResHeight) > 1 && strlen(app.demoResWidth) > 1 && !app.isHltvDemo &&
+         app.currentResWidth[0] != '\0' && app.currentResHeight[0] != '\0';
+}
+
+void WriteResolutionValue(HKEY key, const char* name, const char* text) {
+  DWORD value = static_cast<DWORD>(strtol(text, nullptr, 10));
+  if (RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                     sizeof value) != ERROR_SUCCESS) {
+    Warn("Could not set the EMH key value.");
+  }
+}
+
+// A text cut to fit would name another file or start the game with other
+// arguments: such a start counts as failed.
+bool Compose(char* text, size_t size, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  int length = vsnprintf(text, size, format, arguments);
+  va_end(arguments);
+  return length >= 0 && static_cast<size_t>(length) < size;
+}
+
+bool FailStart(bool copyMade) {
+  Warn("Could not start Half-Life.");
+  if (copyMade) DeleteFileA(app.tempDemoPath);
+  return false;
+}
+
+void ClearDemo(HWND window, char* demoPathText) {
+  demoPathText[0] = '\0';
+  SendDlgItemMessageA(window, IDC_INFO, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
+  SendDlgItemMessageA(window, IDC_DEMOPATH, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(demoPathText));
+  ReleaseMapPreview();
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);
+}
+
+}  // namespace
+
+void WriteGameResolution(const char* heightText, const char* widthText) {
+  HKEY key = OpenGameSettingsKey(KEY_ALL_ACCESS);
+  if (key == nullptr) {
+    Warn("Could not read Half-Life registry.");
+    return;
+  }
+  WriteResolutionValue(key, "EngineModeH", heightText);
+  WriteResolutionValue(key, "EngineModeW", widthText);
+  RegCloseKey(key);
+}
+
+void ApplyDemoResolution() {
+  if (ResolutionSwapApplies()) WriteGameResolution(app.demoResHeight, app.demoResWidth);
+}
+
+void RestoreCurrentResolution() {
+  if (ResolutionSwapApplies()) WriteGameResolution(app.currentResHeight, app.currentResWidth);
+}
+
+bool PlayDemo(HWND window, char* demoPathText) {
+  if (!Compose(app.tempDemoPath, sizeof app.tempDemoPath, "%s\\%s\\quendrix.dem", app.gameDir,
+               app.modDir)) {
+    app.tempDemoPath[0] = '\0';
+    return FailStart(false);
+  }
+  DeleteFileA(app.tempDemoPath);
+  CopyFileA(demoPathText, app.tempDemoPath, FALSE);
+
+  char commandLine[kPathSize];
+  if (!Compose(commandLine, sizeof commandLine,
+               "%s %s -game %s -console +connect localhost +playdemo quendrix.dem %s",
+               app.gameExePath, app.extraArgs, app.modDir, app.demoSpeed)) {
+    return FailStart(true);
+  }
+
+  ApplyDemoResolution();
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION game = {};
+  if (!CreateProcessA(app.gameExePath, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &game)) {
+    FailStart(true);
+    RestoreCurrentResolution();
+    return false;
+  }
+  // The window neither repaints nor takes input until the game has exited.
+  WaitForSingleObject(game.hProcess, INFINITE);
+  DeleteFileA(app.tempDemoPath);
+  CloseHandle(game.hProcess);
+  CloseHandle(game.hThread);
+  RestoreCurrentResolution();
+  ClearDemo(window, demoPathText);
+  return true;
+}

@@ -1,0 +1,20 @@
+// Playing the loaded demo in the game: a copy in the mod's folder, the game's
+// resolution switched to the demo's while it runs, and everything put back.
+#pragma once
+
+#include <windows.h>
+
+// Copies the demo named by demoPathText to quendrix.dem in the mod's folder,
+// starts the game on it and waits until the game exits; then removes the copy,
+// puts the game's resolution back, empties demoPathText and clears the
+// window. Returns false when the game could not be started.
+bool PlayDemo(HWND window, char* demoPathText);
+
+// The demo's resolution into the game's settings, and the one read at start
+// back again, when the swap applies: a detected, non-HLTV resolution and a
+// known start-time one.
+void ApplyDemoResolution();
+void RestoreCurrentResolution();
+
+// EngineModeH, then EngineModeW, as REG_DWORD values of the game's key.
+void WriteGameResolution(const char* heightText, const char* widthText);

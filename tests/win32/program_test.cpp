@@ -1,0 +1,225 @@
+// The program itself, started as the shell starts it, driven from this
+// process: the window and what it shows, second starts, the ways to end it.
+// Each test runs a copy of the program in a scratch folder of its own, with
+// its own maps folder, demos and registry state.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/resources/resource.h"
+#include "tests/win32/win32_test_support.h"
+#include "tools/bitmap_writer.h"
+#include "tools/demo_writer.h"
+#include "tools/window_driver.h"
+
+namespace {
+
+const DWORD kWaitMs = 15000;
+const char kHalfLife[] = "Software\\Valve\\Half-Life\\Settings";
+
+std::string OwnFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder = path;
+  return folder.substr(0, folder.rfind('\\'));
+}
+
+std::string Summary(const char* map, const char* mod, const char* demoRes, bool hltv = false) {
+  return std::string("Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\n") +
+         "Network Version: 45\nMap: " + map + "\nMod: " + mod +
+         "\nCurrent Res: 1024x768\nDemo Res: " + demoRes + "\n" + (hltv ? "HLTV Recorded Demo" : "");
+}
+
+class ProgramTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Tolvanek");
+    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Valve");
+    SetRegistryDword(HKEY_CURRENT_USER, kHalfLife, "EngineModeW", 1024);
+    SetRegistryDword(HKEY_CURRENT_USER, kHalfLife, "EngineModeH", 768);
+    CreateDirectoryA(scratch_.Join("Quendrix Program").c_str(), nullptr);
+    CreateDirectoryA(scratch_.Join("Quendrix Program\\maps").c_str(), nullptr);
+    CreateDirectoryA(scratch_.Join("My Demos").c_str(), nullptr);
+    exe_ = scratch_.Join("Quendrix Program\\quendrix.exe");
+    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\quendrix.exe").c_str(), exe_.c_str(), FALSE));
+  }
+  void TearDown() override {
+    for (PROCESS_INFORMATION& process : started_) StopProgram(&process);
+    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Tolvanek");
+    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Valve");
+  }
+
+  std::string Demo(const char* name, const char* map, const char* mod, int width, int height,
+                   bool hltv = false) {
+    DemoRecipe recipe;
+    recipe.mapName = map;
+    recipe.gameDirectory = mod;
+    recipe.viewportWidth = width;
+    recipe.viewportHeight = height;
+    recipe.hltv = hltv;
+    recipe.networkProtocol = 45;
+    return scratch_.Write(std::string("My Demos\\") + name, WriteDemo(recipe));
+  }
+
+  std::vector<Rgb> Preview(const char* map, int width, int height) {
+    std::vector<Rgb> pixels = DrawMapPreview(map, width, height);
+    scratch_.Write(std::string("Quendrix Program\\maps\\") + map + ".bmp",
+                   EncodeBitmap24(width, height, pixels));
+    return pixels;
+  }
+
+  // Starts the program as the shell does: its quoted path, then the text.
+  PROCESS_INFORMATION Start(const std::string& text) {
+    PROCESS_INFORMATION process = {};
+    EXPECT_TRUE(StartProgram(exe_, "\"" + exe_ + "\" " + text, &process));
+    started_.push_back(process);
+    return process;
+  }
+
+  HWND StartWindow(const std::string& text) {
+    PROCESS_INFORMATION process = Start(text);
+    HWND window = WaitForMainWindow(process.dwProcessId, kWaitMs);
+    EXPECT_NE(window, nullptr) << "no window for " << text;
+    first_ = process;
+    return window;
+  }
+
+  ScratchDir scratch_;
+  std::string exe_;
+  std::vector<PROCESS_INFORMATION> started_;
+  PROCESS_INFORMATION first_ = {};
+};
+
+uint32_t Colour(Rgb rgb) { return (uint32_t(rgb.r) << 16) | (uint32_t(rgb.g) << 8) | rgb.b; }
+
+TEST_F(ProgramTest, OpensOnTheDemoOfItsCommandLine) {
+  std::vector<Rgb> preview = Preview("de_train", 240, 180);
+  std::string demo = Demo("train.dem", "de_train", "cstrike", 800, 600);
+  HWND window = StartWindow(demo);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ControlText(window, IDC_INFO), Summary("de_train", "cstrike", "800x600"));
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), demo);
+  EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr);
+
+  Sleep(300);  // the paint after the load
+  Picture picture = CaptureClientArea(window);
+  CreateDirectoryA((OwnFolder() + "\\artifacts").c_str(), nullptr);
+  EXPECT_TRUE(SavePicture(picture, OwnFolder() + "\\artifacts\\main-window.bmp"));
+  ASSERT_GE(picture.width, 445);
+  ASSERT_GE(picture.height, 330);
+  const struct {
+    const char* what;
+    int x, y;
+    uint32_t colour;
+  } pixels[] = {
+      {"the demo box, left of the field", 24, 85, 0x4D4B4B},
+      {"the main panel", 25, 110, 0x444444},
+      {"the main panel's lower right", 440, 325, 0x444444},
+      {"the map frame's left line", 31, 200, 0xBCBCBC},
+      {"the preview's top left pixel", 37, 125, Colour(preview[0])},
+      {"the preview's bottom right pixel", 37 + 239, 125 + 179, Colour(preview.back())},
+  };
+  for (const auto& p : pixels) {
+    EXPECT_EQ(picture.At(p.x, p.y), p.colour) << p.what << " at " << p.x << "," << p.y;
+  }
+}
+
+TEST_F(ProgramTest, ASecondStartHandsItsDemoOverAndEnds) {
+  std::string first = Demo("first.dem", "de_first", "cstrike", 800, 600);
+  std::string second = Demo("second.dem", "de_second", "valve", 0, 0, true);
+  HWND window = StartWindow(first);
+  ASSERT_NE(window, nullptr);
+
+  PROCESS_INFORMATION handing = Start(second);
+  EXPECT_EQ(WaitForExit(handing, kWaitMs), 0u);
+  EXPECT_EQ(ControlText(window, IDC_INFO), Summary("de_second", "valve", "1024x768", true));
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), second);
+
+  // With nothing to hand over it only brings the window up.
+  PROCESS_INFORMATION empty = Start("");
+  EXPECT_EQ(WaitForExit(empty, kWaitMs), 0u);
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), second);
+  EXPECT_EQ(WaitForExit(first_, 0), DWORD(STILL_ACTIVE));
+}
+
+TEST_F(ProgramTest, QuotedShortAndMissingPaths) {
+  std::string demo = Demo("with blanks.dem", "de_blank", "cstrike", 640, 480);
+  HWND window = StartWindow("\"" + demo + "\"");
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), demo);
+  EXPECT_EQ(ControlText(window, IDC_INFO), Summary("de_blank", "cstrike", "640x480"));
+
+  // The short form of the path comes out long.
+  char shortPath[MAX_PATH];
+  ASSERT_GT(GetShortPathNameA(demo.c_str(), shortPath, sizeof shortPath), 0u);
+  ASSERT_NE(std::string(shortPath), demo);
+  EXPECT_EQ(WaitForExit(Start(shortPath), kWaitMs), 0u);
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), demo) << shortPath;
+
+  // A path naming nothing is shown and reported, not dropped.
+  std::string missing = scratch_.Join("My Demos\\gone.dem");
+  PROCESS_INFORMATION handing = Start(missing);
+  HWND box = WaitForMessageBox(first_.dwProcessId, kWaitMs);
+  ASSERT_NE(box, nullptr);
+  MessageBoxSeen seen = AnswerMessageBox(box);
+  EXPECT_EQ(seen.text, "Could not open demofile.");
+  EXPECT_EQ(seen.caption, "Quendrix");
+  EXPECT_FALSE(seen.hasOwner);
+  EXPECT_EQ(WaitForExit(handing, kWaitMs), 0u);
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), missing);
+  EXPECT_EQ(ControlText(window, IDC_INFO), Summary("de_blank", "cstrike", "640x480"));
+}
+
+TEST_F(ProgramTest, PendingPathsOfTwoCharactersOrFewerAreNotLoaded) {
+  scratch_.Write("Quendrix Program\\ab", WriteDemo(DemoRecipe()));
+  HWND window = StartWindow("ab");
+  ASSERT_NE(window, nullptr);
+  Sleep(300);
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), "");
+  EXPECT_EQ(ControlText(window, IDC_INFO), "");
+  EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr);
+}
+
+TEST_F(ProgramTest, HandOversThatDoNotFitAreCut) {
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  std::string longText(400, 'x');
+  const struct {
+    const char* what;
+    DWORD cbData;
+    const char* data;
+    std::string shown;
+  } handOvers[] = {
+      {"no NUL within cbData", 5, "abcdefgh", "abcde"},
+      {"longer than 259", 401, longText.c_str(), std::string(259, 'x')},
+      {"no data", 0, nullptr, ""},
+  };
+  for (const auto& h : handOvers) {
+    SetWindowTextA(GetDlgItem(window, IDC_DEMOPATH), "");
+    COPYDATASTRUCT handOver = {0, h.cbData, const_cast<char*>(h.data)};
+    DWORD_PTR result = 0;
+    // The load's message box holds the answer back: it is posted and read.
+    SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&handOver),
+                        SMTO_NORMAL, 200, &result);
+    if (HWND box = WaitForMessageBox(first_.dwProcessId, h.shown.size() > 2 ? kWaitMs : 300)) {
+      EXPECT_EQ(AnswerMessageBox(box).text, "Could not open demofile.") << h.what;
+    }
+    Sleep(200);
+    EXPECT_EQ(ControlText(window, IDC_DEMOPATH), h.shown.size() > 2 ? h.shown : "") << h.what;
+  }
+}
+
+TEST_F(ProgramTest, EscAndTheCloseBoxEndTheProgram) {
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  HWND focused = GetDlgItem(window, IDC_BROWSEDEMO);
+  PostMessageA(focused, WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(WaitForExit(first_, kWaitMs), 0u);
+
+  window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(WaitForExit(first_, kWaitMs), 0u);
+}
+
+}  // namespace
