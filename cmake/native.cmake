@@ -42,3 +42,5 @@ add_custom_target(sample ALL
   DEPENDS ${SAMPLE_DIR}/qx_courtyard.dem ${SAMPLE_DIR}/maps/qx_courtyard.bmp)
 
 include(cmake/artwork.cmake)
+
+include(cmake/fuzz.cmake)

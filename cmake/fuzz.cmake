@@ -1,0 +1,14 @@
+# libFuzzer targets for the demo core: the header, the scans (against the
+# literal reference) and the summary, on any bytes. Built by the fuzz preset,
+# whose flags instrument the core for coverage and the sanitizers; the seed
+# corpus comes from the project's demo writer. scripts/fuzz.sh runs them.
+option(QUENDRIX_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
+if(QUENDRIX_FUZZ)
+  foreach(name header scan summary)
+    add_executable(quendrix_fuzz_${name} tests/fuzz/${name}_fuzz.cpp)
+    target_link_libraries(quendrix_fuzz_${name} PRIVATE quendrix_demo_core quendrix_literal_scan)
+    target_link_options(quendrix_fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  endforeach()
+  add_executable(quendrix-fuzz-seeds tests/fuzz/make_seeds.cpp)
+  target_link_libraries(quendrix-fuzz-seeds PRIVATE quendrix_demo_core quendrix_demo_writer)
+endif()

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Runs each fuzz target of the demo core for the given time (seconds, 60 unless
+# said), one after another in one process each: header, scan and summary, or only
+# those named after the time. Each keeps its corpus in build/fuzz/corpus/NAME,
+# seeded with demos of the project's own, and its log in build/fuzz/NAME.log;
+# a finding is written to build/fuzz/findings/ and stops the script.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+targets=("${@:2}")
+[ ${#targets[@]} -eq 0 ] && targets=(header scan summary)
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+seeds=build/fuzz/seeds
+mkdir -p "$seeds" build/fuzz/findings
+build/fuzz/quendrix-fuzz-seeds "$seeds"
+
+for name in "${targets[@]}"; do
+  corpus=build/fuzz/corpus/$name
+  log=build/fuzz/$name.log
+  mkdir -p "$corpus"
+  echo "== $name, $seconds s (log: $log)"
+  status=0
+  build/fuzz/quendrix_fuzz_"$name" "$corpus" "$seeds" -max_total_time="$seconds" \
+    -print_final_stats=1 \
+    -artifact_prefix=build/fuzz/findings/"$name"- >"$log" 2>&1 || status=$?
+  grep -E '^(Done|stat::number_of_executed_units|stat::average_exec_per_sec|stat::new_units_added|stat::peak_rss_mb)|ERROR|SUMMARY|artifact' "$log" || true
+  if [ "$status" -ne 0 ]; then
+    echo "$name: finding (status $status), see $log" >&2
+    exit "$status"
+  fi
+done

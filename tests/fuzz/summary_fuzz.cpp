@@ -1,0 +1,27 @@
+// The whole inspection and the nine-line summary from any bytes: the summary
+// fits its buffer with room to spare and has its nine lines.
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "demo/demo_summary.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  if (size == 0) return 0;  // an empty file is refused before it is inspected
+  DemoInspection demo = InspectDemo(bytes, size);
+  char summary[kSummarySize];
+  // The widest resolution texts that the program keeps, with which the widest
+  // fields give 690 characters.
+  ComposeSummary(demo, "-999999", "9999999", summary, sizeof summary);
+  const size_t length = strnlen(summary, sizeof summary);
+  if (length > 690) abort();
+  // Texts end at their first NUL, so the line feeds are only the summary's
+  // own and those inside the header's texts.
+  size_t feeds = static_cast<size_t>(std::count(summary, summary + length, '\n'));
+  size_t ownFeeds = 8;
+  for (const char* text : {demo.header.demoType, demo.header.mapName, demo.header.gameDirectory}) {
+    ownFeeds += static_cast<size_t>(std::count(text, text + strlen(text), '\n'));
+  }
+  if (feeds != ownFeeds) abort();
+  return 0;
+}
