@@ -1,11 +1,14 @@
 // The inspector run in-process on files of the test's own scratch folder.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -81,12 +84,13 @@ TEST_F(InspectorTest, SummariesSeparatedByOneEmptyLine) {
   InspectorRun run = Inspect({"--current-res", "1024x768", first, second});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(run.out,
-            "Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 45\n"
-            "Map: c1a0\nMod: valve\nCurrent Res: 1024x768\nDemo Res: 640x480\n\n"
-            "\n"
-            "Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 45\n"
-            "Map: c2a0\nMod: valve\nCurrent Res: 1024x768\nDemo Res: 1024x768\nHLTV Recorded Demo\n");
+  EXPECT_EQ(
+      run.out,
+      "Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 45\n"
+      "Map: c1a0\nMod: valve\nCurrent Res: 1024x768\nDemo Res: 640x480\n\n"
+      "\n"
+      "Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 45\n"
+      "Map: c2a0\nMod: valve\nCurrent Res: 1024x768\nDemo Res: 1024x768\nHLTV Recorded Demo\n");
 }
 
 TEST_F(InspectorTest, CurrentResIsAnXAloneWithoutTheOption) {
@@ -166,6 +170,129 @@ TEST_F(InspectorTest, WrittenDemoOfAMegabyte) {
   EXPECT_EQ(run.out,
             "Half-Life Version: N/A\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 48\n"
             "Map: de_big\nMod: valve\nCurrent Res: -1x0\nDemo Res: 512x384\n\n");
+}
+
+// Bad input: files cut short, fields without their NUL, random bytes and paths
+// at the program's length limit. Each gives its summary or its message, and
+// nothing is written beside the files.
+class BadInputTest : public InspectorTest {
+ protected:
+  // Every file of the scratch folder with its bytes.
+  std::vector<std::pair<std::string, std::string>> Listing() {
+    std::vector<std::pair<std::string, std::string>> files;
+    DIR* folder = opendir(dir_.c_str());
+    while (dirent* entry = readdir(folder)) {
+      std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      std::string path = dir_ + "/" + name;
+      struct stat info;
+      stat(path.c_str(), &info);
+      std::string bytes = "(folder)";
+      if (!S_ISDIR(info.st_mode)) bytes = ReadAll(fopen(path.c_str(), "rb"));
+      files.emplace_back(name, bytes);
+    }
+    closedir(folder);
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+};
+
+TEST_F(BadInputTest, TruncatedDemosShowWhatTheyHoldAndZerosBeyond) {
+  DemoRecipe recipe;
+  recipe.mapName = "de_cut";
+  recipe.gameDirectory = "cstrike";
+  recipe.viewportWidth = 640;
+  recipe.viewportHeight = 480;
+  const std::vector<uint8_t> whole = WriteDemo(recipe);
+  struct Cut {
+    size_t bytes;
+    const char* lines;  // the lines of the summary that the cut decides
+  };
+  const Cut cuts[] = {
+      {1, "Demo Type: H\nDemo Version: 0\nNetwork Version: 0\nMap: \nMod: \n"},
+      {9, "Demo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 0\nMap: \nMod: \n"},
+      {13, "Demo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 48\nMap: \nMod: \n"},
+      {19, "Map: de_\nMod: \n"},
+      {276, "Map: de_cut\nMod: \n"},
+      {279, "Map: de_cut\nMod: cst\n"},
+      {540, "Map: de_cut\nMod: cstrike\n"},
+      {whole.size() / 2, "Mod: cstrike\nCurrent Res: x\nDemo Res: 640x480\n\n"},
+  };
+  for (const Cut& cut : cuts) {
+    std::vector<uint8_t> bytes(whole.begin(), whole.begin() + static_cast<long>(cut.bytes));
+    InspectorRun run = Inspect({Write("cut.dem", bytes)});
+    EXPECT_EQ(run.status, 0) << cut.bytes;
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find(cut.lines), std::string::npos) << cut.bytes << " bytes:\n" << run.out;
+  }
+}
+
+TEST_F(BadInputTest, FieldsWithoutTheirNulAreCutAtTheirWidth) {
+  std::vector<uint8_t> bytes(2000, 0x7F);
+  PutText(bytes, 0, std::string(16, 'T'));
+  PutText(bytes, 16, std::string(260, 'M'));
+  PutText(bytes, 276, std::string(300, 'G'));
+  InspectorRun run = Inspect({Write("wide.dem", bytes)});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            "Half-Life Version: N/A\nDemo Type: TTTTTTTT\nDemo Version: 84\n"
+            "Network Version: 84\nMap: " +
+                std::string(260, 'M') + "\nMod: " + std::string(264, 'G') +
+                "\nCurrent Res: x\nDemo Res: *x*\n\n");
+}
+
+TEST_F(BadInputTest, RandomFilesGiveOneObjectEachOrTheEmptyFileMessage) {
+  std::mt19937 random(259);
+  std::vector<std::string> args = {"--json"};
+  size_t empty = 0;
+  for (int i = 0; i < 300; ++i) {
+    std::vector<uint8_t> bytes(random() % 1200);
+    for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random());
+    if (bytes.empty()) ++empty;
+    args.push_back(Write("random" + std::to_string(i) + ".dem", bytes));
+  }
+  const auto before = Listing();
+  InspectorRun run = Inspect(args);
+  EXPECT_EQ(run.status, empty > 0 ? 1 : 0);
+  EXPECT_EQ(static_cast<size_t>(std::count(run.out.begin(), run.out.end(), '\n')), 300 - empty);
+  EXPECT_EQ(static_cast<size_t>(std::count(run.err.begin(), run.err.end(), '\n')), empty);
+  EXPECT_EQ(Listing(), before);
+}
+
+TEST_F(BadInputTest, PathsOf259And260Characters) {
+  // Folders of 100 characters, so that no name passes the file system's limit.
+  std::string folder = dir_;
+  while (folder.size() < 140) {
+    folder += "/" + std::string(std::min<size_t>(100, 140 - folder.size()), 'd');
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0) << folder;
+  }
+  for (size_t length : {259, 260}) {
+    std::string path = folder + "/";
+    path += std::string(length - path.size() - 4, 'p') + ".dem";
+    ASSERT_EQ(path.size(), length);
+    InspectorRun missing = Inspect({path});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, path + ": Could not open demofile.\n");
+    EXPECT_EQ(missing.out, "");
+
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::vector<uint8_t> demo = SmallDemo("long", "");
+    fwrite(demo.data(), 1, demo.size(), file);
+    fclose(file);
+    InspectorRun run = Inspect({"--json", path});
+    EXPECT_EQ(run.status, 0) << length;
+    EXPECT_EQ(run.out.find("{\"path\":\"" + path + "\",\"halfLifeVersion\":\"1.1.0.8\""), 0u);
+  }
+}
+
+TEST_F(BadInputTest, AFileShorterThanItsSizeSaysIsNotReadToMemory) {
+  // sysfs gives every attribute file the size of a page, and far fewer bytes.
+  const char path[] = "/sys/kernel/mm/transparent_hugepage/enabled";
+  if (access(path, R_OK) != 0) GTEST_SKIP() << "no " << path;
+  InspectorRun run = Inspect({path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, std::string(path) + ": Could not read file to memory.\n");
 }
 
 }  // namespace
