@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-tools
   wine wine32:i386 xvfb xauth fonts-wine imagemagick
   googletest libgtest-dev libbenchmark-dev time
+  libclang-rt-14-dev  # the sanitizers and libFuzzer for clang
 )
 
 missing=()
