@@ -19,7 +19,7 @@ const uint8_t kHltvSignature[kSignatureSize] = {0x00, 0x08, 'H', 'L', 'T', 'V'};
 namespace {
 
 constexpr int kNoMode = -1;
-constexpr int kMode1024 = 2;
+constexpr int kMode1024 = 2;  // its place in kResolutionModes
 
 // The tests before the one that completes each stop at a differing byte after
 // at most five matching ones, so a completed signature starts at most this far
@@ -65,7 +65,7 @@ struct Search {
   bool markerFound;
 };
 
-// A position that the sieve let through, or one of the last few positions.
+// A position that the sieve let through.
 void Examine(Search* search, size_t at) {
   const uint8_t* bytes = search->bytes;
   const size_t size = search->size;
