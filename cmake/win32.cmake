@@ -42,10 +42,14 @@ add_executable(quendrix_win32_tests
   tests/win32/win32_test_support.cpp
   tests/win32/load_demo_test.cpp
   tests/win32/settings_test.cpp
+  tests/win32/main_window_test.cpp
+  tests/win32/start_up_test.cpp
+  app/resources/quendrix.rc
   tests/win32/inspector_exe_test.cpp)
-target_include_directories(quendrix_win32_tests PRIVATE ${PROJECT_SOURCE_DIR})
+target_include_directories(quendrix_win32_tests PRIVATE
+  ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated ${PROJECT_SOURCE_DIR}/app/resources)
 target_link_libraries(quendrix_win32_tests PRIVATE
-  quendrix_win32 quendrix_inspector quendrix_demo_writer gtest_main)
+  quendrix_win32 quendrix_inspector quendrix_demo_writer version gtest_main)
 
 # One display and one warm wineserver for the whole run.
 add_test(NAME wine_session_start

@@ -98,9 +98,11 @@ std::vector<Rgb> DrawMapPreview(const char* mapName, int width, int height) {
   const Rgb wall = {70, 62, 52};
   const Rgb crate = {120, 84, 40};
   std::vector<Rgb> pixels(static_cast<size_t>(width) * height, wall);
+  // Clipped to the picture: on small pictures the rooms reach past its edges.
   auto fill = [&](int left, int top, int right, int bottom, Rgb colour) {
-    for (int y = top; y < bottom && y < height; ++y)
-      for (int x = left; x < right && x < width; ++x) pixels[static_cast<size_t>(y) * width + x] = colour;
+    for (int y = top < 0 ? 0 : top; y < bottom && y < height; ++y)
+      for (int x = left < 0 ? 0 : left; x < right && x < width; ++x)
+        pixels[static_cast<size_t>(y) * width + x] = colour;
   };
   // Rooms joined by corridors, placed on a grid chosen by the name.
   const int cellW = width / 4, cellH = height / 3;
