@@ -1,16 +1,34 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, and inspects the bundled
-# sample demo (a demo of the project's own, with its map preview).
+# The main job: installs what is missing, builds the program and opens it on
+# the bundled sample demo, under Wine. Where there is no display, the window is
+# opened on a virtual one: its picture is saved and the summary it shows is
+# printed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-cmake --preset native >/dev/null
-cmake --build --preset native
+cmake --preset win32 >/dev/null
+cmake --build --preset win32
+cd build/win32
 
-sample=build/native/sample/qx_courtyard.dem
+sample=$(./wine-run winepath -w "$PWD/sample/qx_courtyard.dem" | tr -d '\r\n')
+program=$(./wine-run winepath -w "$PWD/quendrix.exe" | tr -d '\r\n')
+
+if [ -n "${DISPLAY:-}" ]; then
+  echo "Opening Quendrix on $sample"
+  QUENDRIX_KEEP_DISPLAY=1 exec ./wine-run "$program" "$sample"
+fi
+
+# No display: a virtual one of our own, and the program driven from outside.
+session=$PWD/wine/run-session
+trap '../../scripts/wine-session.sh stop "$session" "$PWD/wine/prefix"' EXIT
+../../scripts/wine-session.sh start "$session" "$PWD/wine/prefix"
+export DISPLAY=":$(cat "$session/display")"
+mkdir -p artifacts
+picture=$(./wine-run winepath -w "$PWD/artifacts/quendrix-window.bmp" | tr -d '\r\n')
+echo "Quendrix opened on $sample (on a virtual display). The window shows:"
 echo
-echo "== $sample =="
-build/native/quendrix-inspect "$sample"
+QUENDRIX_KEEP_DISPLAY=1 ./wine-run quendrix-snapshot.exe "$program" "$picture" "$sample" | tr -d '\r'
+convert artifacts/quendrix-window.bmp artifacts/quendrix-window.png
 echo
-echo "Its map preview: build/native/sample/maps/qx_courtyard.bmp"
+echo "A picture of the window: $PWD/artifacts/quendrix-window.png"

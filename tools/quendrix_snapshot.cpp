@@ -19,17 +19,20 @@ int main(int argc, char** argv) {
     fprintf(stderr, "could not start %s\n", argv[1]);
     return 1;
   }
-  HWND window = WaitForMainWindow(program.dwProcessId, 20000);
+  // Messages shown while the window opens (a registry without the game's
+  // settings, say) hold it back until answered: they are told and answered.
+  HWND window = nullptr;
+  for (int waited = 0; window == nullptr && waited < 100; ++waited) {
+    while (HWND box = WaitForMessageBox(program.dwProcessId, 200)) {
+      printf("[message: %s]\n", AnswerMessageBox(box).text.c_str());
+      Sleep(100);
+    }
+    window = WaitForMainWindow(program.dwProcessId, 0);
+  }
   if (window == nullptr) {
     fputs("the window did not open\n", stderr);
     StopProgram(&program);
     return 1;
-  }
-  // Messages shown while opening (a registry without the game, say) are told.
-  while (HWND box = WaitForMessageBox(program.dwProcessId, 500)) {
-    MessageBoxSeen seen = AnswerMessageBox(box);
-    printf("[message: %s]\n", seen.text.c_str());
-    Sleep(200);
   }
   Sleep(500);  // the paint after the load
   bool saved = SavePicture(CaptureClientArea(window), argv[2]);
