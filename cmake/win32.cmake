@@ -44,6 +44,7 @@ add_executable(quendrix_win32_tests
   tests/win32/settings_test.cpp
   tests/win32/main_window_test.cpp
   tests/win32/start_up_test.cpp
+  tests/win32/playback_test.cpp
   app/resources/quendrix.rc
   tests/win32/inspector_exe_test.cpp)
 target_include_directories(quendrix_win32_tests PRIVATE
@@ -58,6 +59,11 @@ add_test(NAME wine_session_stop
          COMMAND ${PROJECT_SOURCE_DIR}/scripts/wine-session.sh stop ${WINE_STATE} ${WINE_PREFIX})
 set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine)
 set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+
+# Started by the program in the tests as it starts the game; never shipped.
+add_executable(quendrix_stand_in_game tests/win32/stand_in_game.cpp)
+target_link_libraries(quendrix_stand_in_game PRIVATE advapi32)
+add_dependencies(quendrix_win32_tests quendrix_stand_in_game)
 
 add_test(NAME win32_tests COMMAND quendrix_win32_tests)
 set_tests_properties(win32_tests PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
