@@ -5,8 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang
-  g++-mingw-w64-i686 mingw-w64-tools
-  wine wine32:i386 xvfb xauth fonts-wine imagemagick
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64-posix mingw-w64-tools
+  wine wine32:i386 wine64 xvfb xauth fonts-wine imagemagick
   googletest libgtest-dev libbenchmark-dev time
   libclang-rt-14-dev  # the sanitizers and libFuzzer for clang
 )

@@ -6,15 +6,19 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target quendrix sample
+cmake --build --preset win32 --target quendrix
+# The sample is written by the native demo writer: packing runs no Windows
+# program, so it works where Wine cannot run the 32-bit build.
+cmake --preset native >/dev/null
+cmake --build --preset native --target quendrix-make-demo
 version=$(sed -n 's/^project(Quendrix VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 name=quendrix-$version-win32
 stage=build/package/$name
 rm -rf "$stage"
 mkdir -p "$stage/maps" "$stage/sample" dist
 cp build/win32/quendrix.exe "$stage/"
-cp build/win32/maps/*.bmp "$stage/maps/"
-cp build/win32/sample/*.dem "$stage/sample/"
+build/native/quendrix-make-demo --map qx_courtyard --mod valve --res 800x600 \
+  --preview "$stage/maps/qx_courtyard.bmp" "$stage/sample/qx_courtyard.dem" >/dev/null
 # Windows line ends, for Notepad.
 sed -e "s/@VERSION@/$version/" -e 's/$/\r/' scripts/package-readme.txt >"$stage/README.txt"
 rm -f "dist/$name.zip"

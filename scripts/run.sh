@@ -7,9 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
-cd build/win32
+# The 64-bit build of the same program where the kernel runs no 32-bit ones.
+windows=$(scripts/windows-preset.sh)
+cmake --preset "$windows" >/dev/null
+cmake --build --preset "$windows"
+cd "build/$windows"
 
 sample=$(./wine-run winepath -w "$PWD/sample/qx_courtyard.dem" | tr -d '\r\n')
 program=$(./wine-run winepath -w "$PWD/quendrix.exe" | tr -d '\r\n')
@@ -21,8 +23,8 @@ fi
 
 # No display: a virtual one of our own, and the program driven from outside.
 session=$PWD/wine/run-session
-trap '../../scripts/wine-session.sh stop "$session" "$PWD/wine/prefix"' EXIT
-../../scripts/wine-session.sh start "$session" "$PWD/wine/prefix"
+trap '../../scripts/wine-session.sh stop "$session" "$PWD/wine-run"' EXIT
+../../scripts/wine-session.sh start "$session" "$PWD/wine-run"
 export DISPLAY=":$(cat "$session/display")"
 mkdir -p artifacts
 picture=$(./wine-run winepath -w "$PWD/artifacts/quendrix-window.bmp" | tr -d '\r\n')

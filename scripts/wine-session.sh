@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# start STATE PREFIX: a display of our own (Xvfb) and one persistent wineserver
-# for a whole test run. stop STATE PREFIX: ends both.
+# start STATE WINE_RUN: a display of our own (Xvfb) and one persistent
+# wineserver for a whole test run, in the prefix of the build whose wrapper
+# WINE_RUN is. stop STATE WINE_RUN: ends both.
 set -euo pipefail
-action=$1 state=$2 prefix=$3
-export WINEPREFIX=$prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+action=$1 state=$2 run=$3
 mkdir -p "$state"
 
 stop() {
-  wineserver -k </dev/null >/dev/null 2>&1 || true
+  "$run" wineserver -k </dev/null >/dev/null 2>&1 || true
   if [ -s "$state/xvfb.pid" ]; then
     kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true
   fi
@@ -26,11 +26,12 @@ case $action in
       sleep 0.05
     done
     [ -s "$state/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-    export DISPLAY=":$(tr -d '\n' <"$state/display")"
-    printf '%s' "${DISPLAY#:}" >"$state/display"
-    wineserver -p </dev/null >/dev/null 2>&1
-    wine wineboot </dev/null >/dev/null 2>&1
+    display=$(tr -d '\n' <"$state/display")
+    printf '%s' "$display" >"$state/display"
+    export DISPLAY=":$display" QUENDRIX_KEEP_DISPLAY=1
+    "$run" wineserver -p </dev/null >/dev/null 2>&1
+    "$run" wineboot </dev/null >/dev/null 2>&1
     ;;
   stop) stop ;;
-  *) echo "usage: $0 start|stop STATE PREFIX" >&2; exit 2 ;;
+  *) echo "usage: $0 start|stop STATE WINE_RUN" >&2; exit 2 ;;
 esac

@@ -164,20 +164,20 @@ TEST_F(LoadDemoTest, FailuresShowTheirMessageAndKeepThePreviousDemo) {
   HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-  // Larger than a 32-bit program can hold; the one beyond 4 GiB would have
-  // been read as its first gigabyte had only the low half of its size counted.
-  std::string huge = SparseFile("huge.dem", 3);
+  // The one beyond 4 GiB would have been read as its first gigabyte had only
+  // the low half of its size counted.
   std::string beyond4GiB = SparseFile("beyond.dem", 5);
 
-  const std::pair<std::string, const char*> cases[] = {
+  std::vector<std::pair<std::string, const char*>> cases = {
       {scratch_.Join("missing.dem"), "Could not open demofile."},
       {scratch_.Join("folder.dem"), "Could not open demofile."},
       {locked, "Could not open demofile."},
       {"", "Could not open demofile."},
       {empty, "Could not open demofile (reason 2)."},
-      {huge, "Could not read file to memory."},
       {beyond4GiB, "Could not read file to memory."},
   };
+  // Larger than a 32-bit program can hold (the 64-bit test build reads it).
+  if (sizeof(void*) == 4) cases.push_back({SparseFile("huge.dem", 3), "Could not read file to memory."});
   for (const auto& [path, message] : cases) {
     Load(good);
     ASSERT_TRUE(app.mapBitmap != nullptr);
