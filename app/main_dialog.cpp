@@ -67,6 +67,9 @@ void OpenWindow(HWND window) {
   app.backgroundBitmap = static_cast<HBITMAP>(LoadImageA(
       app.instanceHandle, MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
   FitLayoutToSkin(window);
+  // Enter in the demo-path field loads that demo: with the template's two
+  // default push buttons the dialog manager would take the last, "Play!".
+  SendMessageA(window, DM_SETDEFID, IDOK, 0);
   InvalidateRect(window, nullptr, FALSE);
   UpdateWindow(window);
   CenterWindow(window);

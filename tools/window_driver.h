@@ -32,10 +32,17 @@ HWND FindMessageBox(DWORD processId);
 struct MessageBoxSeen {
   std::string caption;
   std::string text;
+  std::string icon;  // "error", "warning", "information", "question", "none"
   bool hasOwner;
 };
 // Reads the box and closes it with OK.
 MessageBoxSeen AnswerMessageBox(HWND box);
+
+// A dialog of the process with the given caption, such as a file chooser.
+HWND WaitForDialog(DWORD processId, const char* caption, DWORD milliseconds);
+
+// Which of the system's message box icons a box shows.
+std::string MessageBoxIcon(HWND box);
 
 // A window's or a control's text, through WM_GETTEXT, which crosses processes.
 std::string WindowText(HWND window);

@@ -18,13 +18,6 @@ using Texts = std::vector<std::string>;
 const char kHalfLife[] = "Software\\Valve\\Half-Life\\Settings";
 const char kCounterStrike[] = "Software\\Valve\\CounterStrike\\Settings";
 
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string folder = path;
-  return folder.substr(0, folder.rfind('\\'));
-}
-
 std::string CurrentFolder() {
   char folder[MAX_PATH];
   GetCurrentDirectoryA(sizeof folder, folder);
@@ -46,7 +39,7 @@ class PlaybackTest : public testing::Test {
     game_ = scratch_.Join("Half-Life Game");
     CreateDirectoryA(game_.c_str(), nullptr);
     CreateDirectoryA((game_ + "\\cstrike").c_str(), nullptr);
-    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\quendrix_stand_in_game.exe").c_str(),
+    ASSERT_TRUE(CopyFileA((TestProgramFolder() + "\\quendrix_stand_in_game.exe").c_str(),
                           (game_ + "\\hl.exe").c_str(), FALSE));
     DemoRecipe recipe;
     recipe.gameDirectory = "cstrike";
@@ -79,21 +72,7 @@ class PlaybackTest : public testing::Test {
     lstrcpynA(app.demoResHeight, demoH, sizeof app.demoResHeight);
   }
 
-  // What the stand-in game wrote down; empty when it did not run.
-  std::map<std::string, std::string> Report() {
-    std::map<std::string, std::string> report;
-    std::vector<uint8_t> bytes = ReadFileBytes(game_ + "\\report.txt");
-    std::string text(bytes.begin(), bytes.end());
-    for (size_t start = 0; start < text.size();) {
-      size_t end = text.find('\n', start);
-      std::string line = text.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      size_t equals = line.find('=');
-      if (equals != std::string::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
-      start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return report;
-  }
+  std::map<std::string, std::string> Report() { return ReadStandInReport(game_); }
 
   bool CopyStillThere() {
     return GetFileAttributesA((game_ + "\\cstrike\\quendrix.dem").c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -1,94 +1,13 @@
 // The program itself, started as the shell starts it, driven from this
 // process: the window and what it shows, second starts, the ways to end it.
-// Each test runs a copy of the program in a scratch folder of its own, with
-// its own maps folder, demos and registry state.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/resources/resource.h"
-#include "tests/win32/win32_test_support.h"
-#include "tools/bitmap_writer.h"
-#include "tools/demo_writer.h"
-#include "tools/window_driver.h"
+#include "tests/win32/program_fixture.h"
 
 namespace {
-
-const DWORD kWaitMs = 15000;
-const char kHalfLife[] = "Software\\Valve\\Half-Life\\Settings";
-
-std::string OwnFolder() {
-  char path[MAX_PATH];
-  GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string folder = path;
-  return folder.substr(0, folder.rfind('\\'));
-}
-
-std::string Summary(const char* map, const char* mod, const char* demoRes, bool hltv = false) {
-  return std::string("Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\n") +
-         "Network Version: 45\nMap: " + map + "\nMod: " + mod +
-         "\nCurrent Res: 1024x768\nDemo Res: " + demoRes + "\n" + (hltv ? "HLTV Recorded Demo" : "");
-}
-
-class ProgramTest : public testing::Test {
- protected:
-  void SetUp() override {
-    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Tolvanek");
-    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Valve");
-    SetRegistryDword(HKEY_CURRENT_USER, kHalfLife, "EngineModeW", 1024);
-    SetRegistryDword(HKEY_CURRENT_USER, kHalfLife, "EngineModeH", 768);
-    CreateDirectoryA(scratch_.Join("Quendrix Program").c_str(), nullptr);
-    CreateDirectoryA(scratch_.Join("Quendrix Program\\maps").c_str(), nullptr);
-    CreateDirectoryA(scratch_.Join("My Demos").c_str(), nullptr);
-    exe_ = scratch_.Join("Quendrix Program\\quendrix.exe");
-    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\quendrix.exe").c_str(), exe_.c_str(), FALSE));
-  }
-  void TearDown() override {
-    for (PROCESS_INFORMATION& process : started_) StopProgram(&process);
-    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Tolvanek");
-    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Valve");
-  }
-
-  std::string Demo(const char* name, const char* map, const char* mod, int width, int height,
-                   bool hltv = false) {
-    DemoRecipe recipe;
-    recipe.mapName = map;
-    recipe.gameDirectory = mod;
-    recipe.viewportWidth = width;
-    recipe.viewportHeight = height;
-    recipe.hltv = hltv;
-    recipe.networkProtocol = 45;
-    return scratch_.Write(std::string("My Demos\\") + name, WriteDemo(recipe));
-  }
-
-  std::vector<Rgb> Preview(const char* map, int width, int height) {
-    std::vector<Rgb> pixels = DrawMapPreview(map, width, height);
-    scratch_.Write(std::string("Quendrix Program\\maps\\") + map + ".bmp",
-                   EncodeBitmap24(width, height, pixels));
-    return pixels;
-  }
-
-  // Starts the program as the shell does: its quoted path, then the text.
-  PROCESS_INFORMATION Start(const std::string& text) {
-    PROCESS_INFORMATION process = {};
-    EXPECT_TRUE(StartProgram(exe_, "\"" + exe_ + "\" " + text, &process));
-    started_.push_back(process);
-    return process;
-  }
-
-  HWND StartWindow(const std::string& text) {
-    PROCESS_INFORMATION process = Start(text);
-    HWND window = WaitForMainWindow(process.dwProcessId, kWaitMs);
-    EXPECT_NE(window, nullptr) << "no window for " << text;
-    first_ = process;
-    return window;
-  }
-
-  ScratchDir scratch_;
-  std::string exe_;
-  std::vector<PROCESS_INFORMATION> started_;
-  PROCESS_INFORMATION first_ = {};
-};
 
 uint32_t Colour(Rgb rgb) { return (uint32_t(rgb.r) << 16) | (uint32_t(rgb.g) << 8) | rgb.b; }
 
@@ -103,8 +22,8 @@ TEST_F(ProgramTest, OpensOnTheDemoOfItsCommandLine) {
 
   Sleep(300);  // the paint after the load
   Picture picture = CaptureClientArea(window);
-  CreateDirectoryA((OwnFolder() + "\\artifacts").c_str(), nullptr);
-  EXPECT_TRUE(SavePicture(picture, OwnFolder() + "\\artifacts\\main-window.bmp"));
+  CreateDirectoryA((TestProgramFolder() + "\\artifacts").c_str(), nullptr);
+  EXPECT_TRUE(SavePicture(picture, TestProgramFolder() + "\\artifacts\\main-window.bmp"));
   ASSERT_GE(picture.width, 445);
   ASSERT_GE(picture.height, 330);
   const struct {

@@ -3,27 +3,11 @@
 #include <cstdio>
 
 #include "app/resources/resource.h"
+#include "tools/window_driver.h"
 
 namespace {
 
 std::vector<CaughtMessageBox>* caughtBoxes = nullptr;
-
-// Message boxes get their icon from the system's shared ones.
-std::string IconName(HWND box) {
-  HICON icon = reinterpret_cast<HICON>(SendDlgItemMessageA(box, 0x440, STM_GETICON, 0, 0));
-  if (icon == nullptr) return "none";
-  if (icon == LoadIconA(nullptr, IDI_ERROR)) return "error";
-  if (icon == LoadIconA(nullptr, IDI_WARNING)) return "warning";
-  if (icon == LoadIconA(nullptr, IDI_INFORMATION)) return "information";
-  if (icon == LoadIconA(nullptr, IDI_QUESTION)) return "question";
-  return "unknown";
-}
-
-std::string WindowText(HWND window) {
-  char text[2048] = "";
-  GetWindowTextA(window, text, sizeof text);
-  return text;
-}
 
 LRESULT CALLBACK CatchMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE && caughtBoxes != nullptr) {
@@ -32,7 +16,7 @@ LRESULT CALLBACK CatchMessageBoxes(int code, WPARAM wParam, LPARAM lParam) {
     GetClassNameA(window, className, sizeof className);
     HWND textControl = GetDlgItem(window, 0xFFFF);
     if (lstrcmpA(className, "#32770") == 0 && textControl != nullptr) {
-      caughtBoxes->push_back({WindowText(window), WindowText(textControl), IconName(window),
+      caughtBoxes->push_back({WindowText(window), WindowText(textControl), MessageBoxIcon(window),
                               GetWindow(window, GW_OWNER) != nullptr});
       PostMessageA(window, WM_COMMAND, IDOK, 0);
     }
@@ -202,3 +186,25 @@ void CreateReadOnlyKey(HKEY root, const char* key) {
 }
 
 void UnlockKey(HKEY root, const char* key) { SetKeyDacl(root, key, nullptr); }
+
+std::string TestProgramFolder() {
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder = path;
+  return folder.substr(0, folder.rfind('\\'));
+}
+
+std::map<std::string, std::string> ReadStandInReport(const std::string& gameFolder) {
+  std::map<std::string, std::string> report;
+  std::vector<uint8_t> bytes = ReadFileBytes(gameFolder + "\\report.txt");
+  std::string text(bytes.begin(), bytes.end());
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    size_t equals = line.find('=');
+    if (equals != std::string::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
+    start = end == std::string::npos ? text.size() : end + 1;
+  }
+  return report;
+}

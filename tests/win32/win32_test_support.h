@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -77,3 +78,11 @@ void CreateReadOnlyKey(HKEY root, const char* key);
 void UnlockKey(HKEY root, const char* key);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+// The folder of the running test program, where the build puts the program
+// and the stand-in game too.
+std::string TestProgramFolder();
+
+// What the stand-in game wrote down in report.txt in its folder, by name;
+// empty when it has not finished.
+std::map<std::string, std::string> ReadStandInReport(const std::string& gameFolder);

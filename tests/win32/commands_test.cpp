@@ -1,0 +1,214 @@
+// The buttons and keys of the real program's window, its file choosers and
+// "Play!" with the stand-in game, driven from this process.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/resources/resource.h"
+#include "tests/win32/program_fixture.h"
+
+namespace {
+
+// The chooser's file-name field: a ComboBoxEx32 around a combo box and an edit.
+const int kChooserFileName = 0x47C;
+
+class CommandsTest : public ProgramTest {
+ protected:
+  // Picks a file in the chooser with that title, or cancels it with "".
+  void Choose(const char* title, const std::string& path) {
+    HWND chooser = WaitForDialog(first_.dwProcessId, title, kWaitMs);
+    ASSERT_NE(chooser, nullptr) << title;
+    if (path.empty()) {
+      PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);
+      return;
+    }
+    SendMessageA(GetDlgItem(chooser, kChooserFileName), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(chooser, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(chooser); })) << title;
+  }
+
+  // Clicks into the demo-path field, puts the text there and presses Enter,
+  // all through the program's own message loop.
+  static void TypeAndEnter(HWND window, const std::string& text) {
+    HWND field = GetDlgItem(window, IDC_DEMOPATH);
+    PostMessageA(field, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageA(field, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    PostMessageA(field, WM_KEYDOWN, VK_RETURN, 0);
+    PostMessageA(field, WM_KEYUP, VK_RETURN, 0);
+  }
+
+  bool ShowsInfo(HWND window, const std::string& text) {
+    return WaitUntil([&] { return ControlText(window, IDC_INFO) == text; });
+  }
+
+  // Plays and waits for the game to end and the window to be cleared.
+  std::map<std::string, std::string> Play(HWND window) {
+    DeleteFileA((game_ + "\\report.txt").c_str());
+    Click(window, IDC_PLAY);
+    EXPECT_TRUE(WaitUntil([&] { return !ReadStandInReport(game_).empty(); }));
+    EXPECT_TRUE(ShowsInfo(window, ""));
+    return ReadStandInReport(game_);
+  }
+};
+
+TEST_F(CommandsTest, BrowseForADemoThroughTheChooser) {
+  std::string demo = Demo("chosen.dem", "de_chosen", "cstrike", 1280, 960);
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  Click(window, IDC_BROWSEDEMO);
+  Choose("Browse Demos", demo);
+  EXPECT_TRUE(ShowsInfo(window, Summary("de_chosen", "cstrike", "1280x960")));
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), demo);
+
+  // Cancelled, it loads the field again.
+  Click(window, IDC_BROWSEDEMO);
+  Choose("Browse Demos", "");
+  EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr);
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), demo);
+}
+
+TEST_F(CommandsTest, CancellingTheChooserWithAnEmptyField) {
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  Click(window, IDC_BROWSEDEMO);
+  Choose("Browse Demos", "");
+  MessageBoxSeen seen = AnswerBox();
+  EXPECT_EQ(seen.text, "Could not open demofile.");
+  EXPECT_EQ(seen.caption, "Quendrix");
+  EXPECT_EQ(seen.icon, "error");
+  EXPECT_FALSE(seen.hasOwner);
+}
+
+TEST_F(CommandsTest, EnterInTheDemoPathField) {
+  std::string demo = Demo("typed.dem", "de_typed", "valve", 512, 384);
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  TypeAndEnter(window, demo);
+  EXPECT_TRUE(ShowsInfo(window, Summary("de_typed", "valve", "512x384")));
+  EXPECT_EQ(WaitForDialog(first_.dwProcessId, "Browse Demos", 0), nullptr);
+  EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr) << "no game started";
+}
+
+TEST_F(CommandsTest, SaveWithEmptyFieldsConfirmsAndRegistersTheProgram) {
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  Click(window, IDC_SAVE);
+  MessageBoxSeen seen = AnswerBox();
+  EXPECT_EQ(seen.text, "Settings succesfully saved.");
+  EXPECT_EQ(seen.icon, "information");
+  EXPECT_FALSE(seen.hasOwner);
+  for (const char* name : {"Path", "CommandLine", "DemoSpeed"}) {
+    RegistryValue value = ReadRegistryValue(HKEY_CURRENT_USER, kSettings, name);
+    EXPECT_TRUE(value.exists && value.type == REG_SZ && value.data == std::vector<uint8_t>{0})
+        << name;
+  }
+  // The program's folder has blanks: the open command quotes its path.
+  RegistryValue command =
+      ReadRegistryValue(HKEY_CLASSES_ROOT, "quendrix\\shell\\open\\command", nullptr);
+  EXPECT_EQ(std::string(command.data.begin(), command.data.end()),
+            "\"" + exe_ + "\" %1" + std::string(1, '\0'));
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, "quendrix");
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, ".DEM");
+}
+
+TEST_F(CommandsTest, SaveThatCannotWriteTheSettingsDoesNotConfirm) {
+  InstallGame();  // values to read at start, so the only warnings are Save's
+  CreateReadOnlyKey(HKEY_CURRENT_USER, kSettings);
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  Click(window, IDC_SAVE);
+  const char* warnings[] = {"Could not create the settings registry key.",
+                            "Could not set the path key value.",
+                            "Could not set the commandline key value.",
+                            "Could not set the speed key value."};
+  for (const char* warning : warnings) {
+    MessageBoxSeen seen = AnswerBox();
+    EXPECT_EQ(seen.text, warning);
+    EXPECT_EQ(seen.icon, "warning");
+  }
+  EXPECT_EQ(AnswerBox(1500).text, "") << "no confirmation after the warnings";
+  UnlockKey(HKEY_CURRENT_USER, kSettings);
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, "quendrix");
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, ".DEM");
+}
+
+TEST_F(CommandsTest, FieldTextsAreCutTo259Characters) {
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  std::string longPath = "C:\\" + std::string(297, 'g');
+  SendMessageA(GetDlgItem(window, IDC_GAMEEXE), WM_SETTEXT, 0,
+               reinterpret_cast<LPARAM>(longPath.c_str()));
+  Click(window, IDC_SAVE);
+  EXPECT_EQ(AnswerBox().text, "Settings succesfully saved.");
+  RegistryValue path = ReadRegistryValue(HKEY_CURRENT_USER, kSettings, "Path");
+  EXPECT_EQ(std::string(path.data.begin(), path.data.end()), longPath.substr(0, 259) + '\0');
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, "quendrix");
+  DeleteRegistryTree(HKEY_CLASSES_ROOT, ".DEM");
+}
+
+TEST_F(CommandsTest, BrowseForTheGameLeavesTheRegistryToSave) {
+  InstallGame();
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  std::string other = game_ + "\\other.exe";
+  scratch_.Write("Half-Life Game\\other.exe", {'M', 'Z'});
+  Click(window, IDC_BROWSEGAMEEXE);
+  Choose("Browse Half-Life Executable", other);
+  EXPECT_TRUE(WaitUntil([&] { return ControlText(window, IDC_GAMEEXE) == other; }));
+  RegistryValue saved = ReadRegistryValue(HKEY_CURRENT_USER, kSettings, "Path");
+  EXPECT_EQ(std::string(saved.data.begin(), saved.data.end()), game_ + "\\hl.exe" + '\0');
+}
+
+TEST_F(CommandsTest, PlayTheHandedOverDemoThenTheFieldsOne) {
+  InstallGame();
+  std::string first = Demo("first.dem", "de_first", "cstrike", 640, 480);
+  std::string handed = Demo("handed.dem", "de_handed", "cstrike", 800, 600);
+  std::string typed = Demo("typed.dem", "de_typed", "cstrike", 400, 300);
+  HWND window = StartWindow(first);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(WaitForExit(Start(handed), kWaitMs), 0u);
+  TypeAndEnter(window, typed);
+  ASSERT_TRUE(ShowsInfo(window, Summary("de_typed", "cstrike", "400x300")));
+
+  // The hand-over is played first, at the typed demo's resolution, since
+  // that is the last one inspected.
+  std::map<std::string, std::string> report = Play(window);
+  EXPECT_EQ(report["command line"],
+            game_ + "\\hl.exe  -game cstrike -console +connect localhost +playdemo quendrix.dem ");
+  EXPECT_EQ(report["EngineModeW"], "400");
+  EXPECT_EQ(ReadFileBytes(game_ + "\\report.dem"), ReadFileBytes(handed));
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), "");
+  EXPECT_EQ(GetFileAttributesA((game_ + "\\cstrike\\quendrix.dem").c_str()),
+            INVALID_FILE_ATTRIBUTES);
+
+  // Then the one last read from the field.
+  Play(window);
+  EXPECT_EQ(ReadFileBytes(game_ + "\\report.dem"), ReadFileBytes(typed));
+}
+
+TEST_F(CommandsTest, ASecondStartWhileTheGameRunsIsAnsweredAfterIt) {
+  InstallGame();
+  scratch_.Write("Half-Life Game\\orders.txt",
+                 std::vector<uint8_t>{'w', 'a', 'i', 't', ' ', 'Q', 'u', 'e', 'n', 'd', 'r', 'i',
+                                      'x', 'T', 'e', 's', 't', 'G', 'o'});
+  HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "QuendrixTestGo");
+  std::string playing = Demo("playing.dem", "de_playing", "cstrike", 640, 480);
+  std::string next = Demo("next.dem", "de_next", "valve", 1152, 864);
+  HWND window = StartWindow(playing);
+  ASSERT_NE(window, nullptr);
+  Click(window, IDC_PLAY);
+  ASSERT_TRUE(WaitUntil([&] {
+    return GetFileAttributesA((game_ + "\\report.txt.part").c_str()) != INVALID_FILE_ATTRIBUTES;
+  }));
+  PROCESS_INFORMATION second = Start(next);
+  EXPECT_EQ(WaitForExit(second, 1500), DWORD(STILL_ACTIVE)) << "waits while the game runs";
+  SetEvent(go);
+  EXPECT_EQ(WaitForExit(second, kWaitMs), 0u);
+  EXPECT_TRUE(ShowsInfo(window, Summary("de_next", "valve", "1152x864")));
+  EXPECT_EQ(ControlText(window, IDC_DEMOPATH), next);
+  CloseHandle(go);
+}
+
+}  // namespace
