@@ -1,5 +1,6 @@
-# libFuzzer targets for the demo core: the header, the scans (against the
-# literal reference) and the summary, on any bytes. Built by the fuzz preset,
+# libFuzzer targets: the header, the scans (against the literal reference)
+# and the summary on any bytes; the command-line rule on any text; the
+# long-path walk with a search that answers any names. Built by the fuzz preset,
 # whose flags instrument the core for coverage and the sanitizers; the seed
 # corpus comes from the project's demo writer. scripts/fuzz.sh runs them.
 option(QUENDRIX_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
@@ -7,6 +8,11 @@ if(QUENDRIX_FUZZ)
   foreach(name header scan summary)
     add_executable(quendrix_fuzz_${name} tests/fuzz/${name}_fuzz.cpp)
     target_link_libraries(quendrix_fuzz_${name} PRIVATE quendrix_demo_core quendrix_literal_scan)
+    target_link_options(quendrix_fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  endforeach()
+  foreach(name command_line walk)
+    add_executable(quendrix_fuzz_${name} tests/fuzz/${name}_fuzz.cpp)
+    target_link_libraries(quendrix_fuzz_${name} PRIVATE quendrix_shell_core)
     target_link_options(quendrix_fuzz_${name} PRIVATE -fsanitize=fuzzer)
   endforeach()
   add_executable(quendrix-fuzz-seeds tests/fuzz/make_seeds.cpp)

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Runs each fuzz target of the demo core for the given time (seconds, 60 unless
-# said), one after another in one process each: header, scan and summary, or only
-# those named after the time. Each keeps its corpus in build/fuzz/corpus/NAME,
-# seeded with demos of the project's own, and its log in build/fuzz/NAME.log;
+# said), one after another in one process each: header, scan, summary,
+# command_line and walk, or only those named after the time. Each keeps its
+# corpus in build/fuzz/corpus/NAME, seeded by quendrix-fuzz-seeds (demos of the
+# project's own for the first three), and its log in build/fuzz/NAME.log;
 # a finding is written to build/fuzz/findings/ and stops the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 targets=("${@:2}")
-[ ${#targets[@]} -eq 0 ] && targets=(header scan summary)
+[ ${#targets[@]} -eq 0 ] && targets=(header scan summary command_line walk)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -20,10 +21,14 @@ build/fuzz/quendrix-fuzz-seeds "$seeds"
 for name in "${targets[@]}"; do
   corpus=build/fuzz/corpus/$name
   log=build/fuzz/$name.log
+  case $name in
+    header | scan | summary) seed=$seeds/demo ;;
+    *) seed=$seeds/$name ;;
+  esac
   mkdir -p "$corpus"
   echo "== $name, $seconds s (log: $log)"
   status=0
-  build/fuzz/quendrix_fuzz_"$name" "$corpus" "$seeds" -max_total_time="$seconds" \
+  build/fuzz/quendrix_fuzz_"$name" "$corpus" "$seed" -max_total_time="$seconds" \
     -print_final_stats=1 \
     -artifact_prefix=build/fuzz/findings/"$name"- >"$log" 2>&1 || status=$?
   grep -E '^(Done|stat::number_of_executed_units|stat::average_exec_per_sec|stat::new_units_added|stat::peak_rss_mb)|ERROR|SUMMARY|artifact' "$log" || true

@@ -1,5 +1,8 @@
-// The seed corpus of the fuzz targets: small demos of the project's own, one
-// for each mode and kind, written into the folder given.
+// The seed corpora of the fuzz targets, in folders under the one given: demo/
+// holds small demos of the project's own, one for each mode and kind;
+// command_line/ and walk/ the texts that the program meets at its start.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,10 +10,56 @@
 #include "demo/signature_scan.h"
 #include "tools/demo_writer.h"
 
+namespace {
+
+bool WriteSeed(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* file = fopen(path.c_str(), "wb");
+  bool written = file != nullptr && fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  if (file != nullptr) fclose(file);
+  if (!written) fprintf(stderr, "quendrix-fuzz-seeds: cannot write %s\n", path.c_str());
+  return written;
+}
+
+std::vector<uint8_t> Bytes(const std::string& text) {
+  return {text.begin(), text.end()};
+}
+
+// First byte: the path's size and the lead-byte test (see command_line_fuzz).
+std::vector<std::string> CommandLines() {
+  using namespace std::string_literals;
+  return {"\x7F\"C:\\Program Files\\Quendrix\\quendrix.exe\" \"C:\\My Demos\\de dust.dem\""s,
+          "\x7Fquendrix.exe   C:\\demos\\a.dem"s, "\x05\"quendrix.exe\"\"\""s,
+          "\xFF\"C:\\\x83\"\\q.exe\" \x83\\d.dem"s, "\x00quendrix.exe"s};
+}
+
+// Two bytes of size, the source, a NUL, then the answers (see walk_fuzz).
+std::vector<std::string> Walks() {
+  using namespace std::string_literals;
+  return {
+      "\x01\x04"
+      "C:\\PROG~FBU\\QUENDRIX\\DEMOS~1\\A.DEM\0\x06Program Files\x04Quendrix\xFF"s,
+      "\x00\x10\\\\server\\share\\x.dem\0\x02"
+      "ab"s,
+      "\x01\x03"
+      "C:\\a\\\\b\\\0\x80"s};
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     fprintf(stderr, "usage: quendrix-fuzz-seeds FOLDER\n");
     return 2;
+  }
+  const std::string folder = argv[1];
+  for (const char* kind : {"", "/demo", "/command_line", "/walk"})
+    mkdir((folder + kind).c_str(), 0755);
+  int index = 0;
+  for (const std::string& line : CommandLines()) {
+    if (!WriteSeed(folder + "/command_line/" + std::to_string(++index), Bytes(line))) return 1;
+  }
+  for (const std::string& walk : Walks()) {
+    if (!WriteSeed(folder + "/walk/" + std::to_string(++index), Bytes(walk))) return 1;
   }
   std::vector<std::pair<int, int>> viewports = {{1440, 1080}, {1920, 1080}, {0, 0}};
   for (const ResolutionMode& mode : kResolutionModes) {
@@ -25,15 +74,9 @@ int main(int argc, char** argv) {
       recipe.hltv = hltv;
       recipe.playbackFrames = 3;  // about 3 KB: well under the fuzzers' length limit
       recipe.seed = static_cast<uint32_t>(++written);
-      std::vector<uint8_t> demo = WriteDemo(recipe);
-      char path[4096];
-      snprintf(path, sizeof path, "%s/%dx%d%s.dem", argv[1], width, height, hltv ? "-hltv" : "");
-      FILE* file = fopen(path, "wb");
-      if (file == nullptr || fwrite(demo.data(), 1, demo.size(), file) != demo.size()) {
-        fprintf(stderr, "quendrix-fuzz-seeds: cannot write %s\n", path);
-        return 1;
-      }
-      fclose(file);
+      std::string name =
+          std::to_string(width) + "x" + std::to_string(height) + (hltv ? "-hltv" : "");
+      if (!WriteSeed(folder + "/demo/" + name + ".dem", WriteDemo(recipe))) return 1;
     }
   }
   return 0;
