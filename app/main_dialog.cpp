@@ -28,9 +28,9 @@ struct SkinPlace {
   RECT pixels;
 };
 const SkinPlace kSkinPlaces[] = {
-    {IDC_BROWSEDEMO, {383, 73, 465, 96}},     {IDC_INFO, {305, 122, 431, 242}},
-    {IDC_PLAY, {329, 280, 411, 302}},         {IDC_GAMEEXE, {23, 359, 266, 372}},
-    {IDC_SAVE, {383, 390, 465, 413}},         {IDC_EXTRAARGS, {23, 397, 368, 410}},
+    {IDC_BROWSEDEMO, {383, 73, 465, 96}},      {IDC_INFO, {305, 122, 431, 242}},
+    {IDC_PLAY, {329, 280, 411, 302}},          {IDC_GAMEEXE, {23, 359, 266, 372}},
+    {IDC_SAVE, {383, 390, 465, 413}},          {IDC_EXTRAARGS, {23, 397, 368, 410}},
     {IDC_BROWSEGAMEEXE, {383, 354, 465, 377}}, {IDC_DEMOPATH, {26, 78, 366, 91}},
     {IDC_DEMOSPEED, {296, 359, 368, 372}},
 };
@@ -43,8 +43,8 @@ const SIZE kSkinClientSize = {470, 427};
 void FitLayoutToSkin(HWND window) {
   for (const SkinPlace& place : kSkinPlaces) {
     const RECT& r = place.pixels;
-    MoveWindow(GetDlgItem(window, place.control), r.left, r.top, r.right - r.left,
-               r.bottom - r.top, FALSE);
+    MoveWindow(GetDlgItem(window, place.control), r.left, r.top, r.right - r.left, r.bottom - r.top,
+               FALSE);
   }
   RECT frame = {0, 0, kSkinClientSize.cx, kSkinClientSize.cy};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
@@ -134,7 +134,9 @@ INT_PTR ColourControl(WPARAM dc, HBRUSH brush) {
 
 }  // namespace
 
-void ReleaseMapPreview() { DeleteAndClear(app.mapBitmap); }
+void ReleaseMapPreview() {
+  DeleteAndClear(app.mapBitmap);
+}
 
 void LoadPendingDemo(HWND window) {
   if (lstrlenA(app.pendingDemoPath) <= 2) return;

@@ -119,10 +119,9 @@ TEST_F(CommandsTest, SaveThatCannotWriteTheSettingsDoesNotConfirm) {
   HWND window = StartWindow("");
   ASSERT_NE(window, nullptr);
   Click(window, IDC_SAVE);
-  const char* warnings[] = {"Could not create the settings registry key.",
-                            "Could not set the path key value.",
-                            "Could not set the commandline key value.",
-                            "Could not set the speed key value."};
+  const char* warnings[] = {
+      "Could not create the settings registry key.", "Could not set the path key value.",
+      "Could not set the commandline key value.", "Could not set the speed key value."};
   for (const char* warning : warnings) {
     MessageBoxSeen seen = AnswerBox();
     EXPECT_EQ(seen.text, warning);

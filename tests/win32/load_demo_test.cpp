@@ -161,8 +161,8 @@ TEST_F(LoadDemoTest, FailuresShowTheirMessageAndKeepThePreviousDemo) {
   std::string locked = scratch_.Write("locked.dem", WriteDemo(Recipe("m", "valve", 640, 480)));
   CreateDirectoryA(scratch_.Join("folder.dem").c_str(), nullptr);
   // Opened elsewhere without sharing, as a game still writing its demo does.
-  HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(lock, INVALID_HANDLE_VALUE);
   // The one beyond 4 GiB would have been read as its first gigabyte had only
   // the low half of its size counted.
@@ -177,7 +177,8 @@ TEST_F(LoadDemoTest, FailuresShowTheirMessageAndKeepThePreviousDemo) {
       {beyond4GiB, "Could not read file to memory."},
   };
   // Larger than a 32-bit program can hold (the 64-bit test build reads it).
-  if (sizeof(void*) == 4) cases.push_back({SparseFile("huge.dem", 3), "Could not read file to memory."});
+  if (sizeof(void*) == 4)
+    cases.push_back({SparseFile("huge.dem", 3), "Could not read file to memory."});
   for (const auto& [path, message] : cases) {
     Load(good);
     ASSERT_TRUE(app.mapBitmap != nullptr);
