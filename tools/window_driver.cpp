@@ -144,7 +144,7 @@ HWND FindMessageBox(DWORD processId) {
 // In this process the box's icon is one of the system's shared handles.
 // Another process's handle means nothing here, so its icon is told by its
 // picture: each system icon is drawn on the control's own ground, and the
-// closest one that differs in few pixels is the answer.
+// one that differs from the screen in few pixels is the answer.
 std::string MessageBoxIcon(HWND box) {
   HWND control = GetDlgItem(box, 0x440);
   HICON handle = reinterpret_cast<HICON>(SendMessageA(control, STM_GETICON, 0, 0));
@@ -163,29 +163,26 @@ std::string MessageBoxIcon(HWND box) {
     if (handle == LoadIconA(nullptr, icon.id)) return icon.name;
   }
   if (!IsWindowVisible(control)) return "unknown";
-  // Painted before it is looked at.
-  RedrawWindow(box, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-  std::string closest = "unknown";
-  size_t fewest = static_cast<size_t>(size) * size / 10;  // 10% at most
-  Picture seen = CaptureScreen(place.left, place.top, size, size);
-  if (seen.pixels.empty()) return closest;
-  const uint32_t ground = seen.pixels[0];  // no system icon covers its corner
-  for (const auto& icon : icons) {
-    Picture drawn = DrawPicture(size, size, [&](HDC dc) {
-      HBRUSH brush = CreateSolidBrush(RGB(ground >> 16, (ground >> 8) & 0xFF, ground & 0xFF));
-      RECT all = {0, 0, size, size};
-      FillRect(dc, &all, brush);
-      DeleteObject(brush);
-      DrawIconEx(dc, 0, 0, LoadIconA(nullptr, icon.id), size, size, 0, nullptr, DI_NORMAL);
-    });
-    size_t differing = 0;
-    for (size_t i = 0; i < seen.pixels.size(); ++i) differing += seen.pixels[i] != drawn.pixels[i];
-    if (differing < fewest) {
-      fewest = differing;
-      closest = icon.name;
+  // What is on screen may lag behind the box's painting for a moment.
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 2000; Sleep(kPollMilliseconds)) {
+    Picture seen = CaptureScreen(place.left, place.top, size, size);
+    if (seen.pixels.empty()) break;
+    const uint32_t ground = seen.pixels[0];  // no system icon covers its corner
+    for (const auto& icon : icons) {
+      Picture drawn = DrawPicture(size, size, [&](HDC dc) {
+        HBRUSH brush = CreateSolidBrush(RGB(ground >> 16, (ground >> 8) & 0xFF, ground & 0xFF));
+        RECT all = {0, 0, size, size};
+        FillRect(dc, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(dc, 0, 0, LoadIconA(nullptr, icon.id), size, size, 0, nullptr, DI_NORMAL);
+      });
+      size_t differing = 0;
+      for (size_t i = 0; i < seen.pixels.size(); ++i)
+        differing += seen.pixels[i] != drawn.pixels[i];
+      if (differing < seen.pixels.size() / 10) return icon.name;
     }
   }
-  return closest;
+  return "unknown";
 }
 
 MessageBoxSeen AnswerMessageBox(HWND box) {
