@@ -1,20 +1,8 @@
-# Cross build for 32-bit Windows with MinGW-w64. The posix thread model gives
-# std::mutex, which GoogleTest needs.
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross build for 32-bit Windows with MinGW-w64: the program as it is shipped.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(MINGW_TRIPLE i686-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
 
 # Every Windows that runs the program has SSE2; the scans use it.
 set(CMAKE_C_FLAGS_INIT "-msse2")
 set(CMAKE_CXX_FLAGS_INIT "-msse2")
-# Only the system's own DLLs at run time, and no symbols in the shipped files.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++ -s")
