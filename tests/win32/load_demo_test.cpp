@@ -2,8 +2,10 @@
 // message boxes show afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/resources/resource.h"
 #include "common/app_state.h"
@@ -121,6 +123,37 @@ TEST_F(LoadDemoTest, PreviewPathTooLongGivesNoPreview) {
   EXPECT_EQ(app.mapBitmap, nullptr);
   EXPECT_NE(window_.Text(IDC_INFO).find("Map: " + map + "\n"), std::string::npos);
   EXPECT_TRUE(boxes_.boxes().empty());
+}
+
+TEST_F(LoadDemoTest, PathsOf259And260Characters) {
+  // Folders of 100 characters at most, so that no name passes a file
+  // system's limit. The longest path the program can hold is 259 characters.
+  std::string folder = scratch_.path();
+  while (folder.size() < 140) {
+    folder += "\\" + std::string(std::min<size_t>(100, 140 - folder.size()), 'd');
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr)) << folder;
+  }
+  for (size_t length : {259, 260}) {
+    std::string path = folder + "\\";
+    path += std::string(length - path.size() - 4, 'p') + ".dem";
+    ASSERT_EQ(path.size(), length);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+      // Windows' ANSI calls stop short of 260 characters.
+      EXPECT_EQ(length, 260u) << "a path of 259 characters must be usable";
+      continue;
+    }
+    std::vector<uint8_t> demo = WriteDemo(Recipe("de_long", "valve", 640, 480));
+    DWORD written = 0;
+    WriteFile(file, demo.data(), static_cast<DWORD>(demo.size()), &written, nullptr);
+    CloseHandle(file);
+    Load(path);
+    EXPECT_TRUE(boxes_.boxes().empty()) << length;
+    EXPECT_NE(window_.Text(IDC_INFO).find("Map: de_long\n"), std::string::npos) << length;
+    EXPECT_STREQ(app.demoResWidth, "640");
+    DeleteFileA(path.c_str());
+  }
 }
 
 TEST_F(LoadDemoTest, ModDirHoldsExactlyTheLastGameDirectory) {
