@@ -1,11 +1,14 @@
-// Reading a whole demo file into memory, as the program and the inspector do
-// it, with the outcome that decides which message the user sees. Declared
-// without platform headers; each platform has its own definition.
+// Reading a demo file, whole into memory as the program does it, or piece by
+// piece as the inspector does, with the outcome that decides which message
+// the user sees. Declared without platform headers; each platform has its own
+// definition.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+
+#include "demo/demo_summary.h"
 
 enum class DemoFileStatus {
   kRead,
@@ -17,25 +20,8 @@ enum class DemoFileStatus {
 // The message shown for a status other than kRead.
 const char* DemoFileMessage(DemoFileStatus status);
 
-// Gives back the bytes: a heap buffer is deleted, a mapping of the file (which
-// POSIX systems make rather than copy the file) is unmapped.
-struct DemoBytesRelease {
-  void (*unmap)(uint8_t* bytes, size_t size) = nullptr;
-  size_t mappedSize = 0;
-  DemoBytesRelease() = default;
-  // So that a heap buffer from new[] moves in as it is.
-  DemoBytesRelease(std::default_delete<uint8_t[]>) {}
-  void operator()(uint8_t* bytes) const {
-    if (unmap != nullptr) {
-      unmap(bytes, mappedSize);
-    } else {
-      delete[] bytes;
-    }
-  }
-};
-
 struct DemoBytes {
-  std::unique_ptr<uint8_t[], DemoBytesRelease> bytes;  // exactly size bytes
+  std::unique_ptr<uint8_t[]> bytes;  // exactly size bytes
   size_t size = 0;
 };
 
@@ -43,3 +29,12 @@ struct DemoBytes {
 // reads all of it into a buffer of exactly that size. The file is closed
 // before this returns, and on failure no buffer is kept.
 DemoFileStatus ReadDemoFile(const char* path, DemoBytes* demo);
+
+// The inspector's window: well within a processor's second-level cache.
+constexpr size_t kInspectWindowSize = 256 * 1024;
+
+// What InspectDemo gives for the whole file, with the outcome that
+// ReadDemoFile gives for it, but read piece by piece into one window of
+// kInspectWindowSize bytes: a file of any size is inspected in that much
+// memory, at the speed of reading it.
+DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo);

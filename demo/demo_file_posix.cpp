@@ -1,12 +1,10 @@
 // The inspector's file reading on POSIX systems, giving the outcomes that the
-// Windows program gives for the same file. The file is mapped rather than
-// copied: the pages of the cache are read where they lie, with no second
-// buffer to fill.
+// Windows program gives for the same file.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <new>
 
@@ -18,30 +16,8 @@ namespace {
 // 4 GiB or more is refused rather than read in part.
 constexpr uint64_t kLargestReadable = UINT32_MAX;
 
-void Unmap(uint8_t* bytes, size_t size) {
-  munmap(bytes, size);
-}
-
-#ifndef MAP_POPULATE
-#define MAP_POPULATE 0
-#endif
-
-// For files that cannot be mapped: the whole file into a heap buffer.
-DemoFileStatus ReadIntoBuffer(int fd, size_t size, DemoBytes* demo) {
-  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size]);
-  if (!bytes) return DemoFileStatus::kCannotReadToMemory;
-  size_t done = 0;
-  while (done < size) {
-    ssize_t got = read(fd, bytes.get() + done, size - done);
-    if (got <= 0) return DemoFileStatus::kCannotReadToMemory;
-    done += static_cast<size_t>(got);
-  }
-  demo->bytes = std::move(bytes);
-  demo->size = size;
-  return DemoFileStatus::kRead;
-}
-
-DemoFileStatus ReadOpenFile(int fd, DemoBytes* demo) {
+// The outcome that the file's kind and size decide before anything is read.
+DemoFileStatus CheckFile(int fd, size_t* size) {
   struct stat info;
   if (fstat(fd, &info) != 0) return DemoFileStatus::kNoSize;
   // Windows does not open a folder as a file.
@@ -50,25 +26,73 @@ DemoFileStatus ReadOpenFile(int fd, DemoBytes* demo) {
   if (static_cast<uint64_t>(info.st_size) > kLargestReadable) {
     return DemoFileStatus::kCannotReadToMemory;
   }
-  const size_t size = static_cast<size_t>(info.st_size);
-  // Populated at once: one call maps every page instead of a fault for each.
-  void* mapped = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-  if (mapped == MAP_FAILED) return ReadIntoBuffer(fd, size, demo);
-  DemoBytesRelease release;
-  release.unmap = Unmap;
-  release.mappedSize = size;
-  demo->bytes =
-      std::unique_ptr<uint8_t[], DemoBytesRelease>(static_cast<uint8_t*>(mapped), release);
+  *size = static_cast<size_t>(info.st_size);
+  return DemoFileStatus::kRead;
+}
+
+// No further than the size taken at the start, as the program reads; 0 at
+// the end of the file and on an error.
+struct FileSource {
+  int fd;
+  size_t left;
+};
+
+size_t ReadFromFile(void* source, uint8_t* into, size_t size) {
+  FileSource* file = static_cast<FileSource*>(source);
+  if (size > file->left) size = file->left;
+  ssize_t got;
+  do {
+    got = read(file->fd, into, size);
+  } while (got < 0 && errno == EINTR);
+  if (got <= 0) return 0;
+  file->left -= static_cast<size_t>(got);
+  return static_cast<size_t>(got);
+}
+
+DemoFileStatus ReadOpenFile(int fd, DemoBytes* demo) {
+  size_t size = 0;
+  DemoFileStatus status = CheckFile(fd, &size);
+  if (status != DemoFileStatus::kRead) return status;
+  std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size]);
+  if (!bytes) return DemoFileStatus::kCannotReadToMemory;
+  FileSource source = {fd, size};
+  size_t done = 0;
+  for (size_t got;
+       done < size && (got = ReadFromFile(&source, bytes.get() + done, size - done)) > 0;) {
+    done += got;
+  }
+  if (done != size) return DemoFileStatus::kCannotReadToMemory;
+  demo->bytes = std::move(bytes);
   demo->size = size;
   return DemoFileStatus::kRead;
+}
+
+DemoFileStatus InspectOpenFile(int fd, DemoInspection* demo) {
+  size_t size = 0;
+  DemoFileStatus status = CheckFile(fd, &size);
+  if (status != DemoFileStatus::kRead) return status;
+  FileSource source = {fd, size};
+  uint64_t read = 0;
+  *demo = InspectDemoPieces(ReadFromFile, &source, kInspectWindowSize, &read);
+  return read == size ? DemoFileStatus::kRead : DemoFileStatus::kCannotReadToMemory;
+}
+
+// Opens the file, runs what is to be done with it and closes it.
+template <typename Use>
+DemoFileStatus WithFile(const char* path, Use use) {
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return DemoFileStatus::kCannotOpen;
+  DemoFileStatus status = use(fd);
+  close(fd);
+  return status;
 }
 
 }  // namespace
 
 DemoFileStatus ReadDemoFile(const char* path, DemoBytes* demo) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return DemoFileStatus::kCannotOpen;
-  DemoFileStatus status = ReadOpenFile(fd, demo);
-  close(fd);
-  return status;
+  return WithFile(path, [&](int fd) { return ReadOpenFile(fd, demo); });
+}
+
+DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo) {
+  return WithFile(path, [&](int fd) { return InspectOpenFile(fd, demo); });
 }

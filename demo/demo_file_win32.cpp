@@ -6,14 +6,22 @@
 
 namespace {
 
-DemoFileStatus ReadOpenFile(HANDLE file, DemoBytes* demo) {
+// The outcome that the file's size decides before anything is read.
+DemoFileStatus CheckFile(HANDLE file, DWORD* size) {
   DWORD sizeHigh = 0;
-  DWORD size = GetFileSize(file, &sizeHigh);
-  if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return DemoFileStatus::kNoSize;
+  *size = GetFileSize(file, &sizeHigh);
+  if (*size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return DemoFileStatus::kNoSize;
   // Only the low 32 bits would be read: a file of 4 GiB or more is refused
   // rather than shown from a part of it.
   if (sizeHigh != 0) return DemoFileStatus::kCannotReadToMemory;
-  if (size == 0) return DemoFileStatus::kNoSize;
+  if (*size == 0) return DemoFileStatus::kNoSize;
+  return DemoFileStatus::kRead;
+}
+
+DemoFileStatus ReadOpenFile(HANDLE file, DemoBytes* demo) {
+  DWORD size = 0;
+  DemoFileStatus status = CheckFile(file, &size);
+  if (status != DemoFileStatus::kRead) return status;
   std::unique_ptr<uint8_t[]> bytes(new (std::nothrow) uint8_t[size]);
   if (!bytes) return DemoFileStatus::kCannotReadToMemory;
   DWORD read = 0;
@@ -25,13 +33,49 @@ DemoFileStatus ReadOpenFile(HANDLE file, DemoBytes* demo) {
   return DemoFileStatus::kRead;
 }
 
-}  // namespace
+// No further than the size taken at the start; 0 at the end and on an error.
+struct FileSource {
+  HANDLE file;
+  DWORD left;
+};
 
-DemoFileStatus ReadDemoFile(const char* path, DemoBytes* demo) {
+size_t ReadFromFile(void* source, uint8_t* into, size_t size) {
+  FileSource* from = static_cast<FileSource*>(source);
+  DWORD wanted = size < from->left ? static_cast<DWORD>(size) : from->left;
+  DWORD read = 0;
+  if (!ReadFile(from->file, into, wanted, &read, nullptr)) return 0;
+  from->left -= read;
+  return read;
+}
+
+DemoFileStatus InspectOpenFile(HANDLE file, DemoInspection* demo) {
+  DWORD size = 0;
+  DemoFileStatus status = CheckFile(file, &size);
+  if (status != DemoFileStatus::kRead) return status;
+  FileSource source = {file, size};
+  uint64_t read = 0;
+  *demo = InspectDemoPieces(ReadFromFile, &source, kInspectWindowSize, &read);
+  return read == size ? DemoFileStatus::kRead : DemoFileStatus::kCannotReadToMemory;
+}
+
+// Opens the file for reading (others may read it too), runs what is to be
+// done with it and closes it.
+template <typename Use>
+DemoFileStatus WithFile(const char* path, Use use) {
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return DemoFileStatus::kCannotOpen;
-  DemoFileStatus status = ReadOpenFile(file, demo);
+  DemoFileStatus status = use(file);
   CloseHandle(file);
   return status;
+}
+
+}  // namespace
+
+DemoFileStatus ReadDemoFile(const char* path, DemoBytes* demo) {
+  return WithFile(path, [&](HANDLE file) { return ReadOpenFile(file, demo); });
+}
+
+DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo) {
+  return WithFile(path, [&](HANDLE file) { return InspectOpenFile(file, demo); });
 }

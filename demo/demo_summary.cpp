@@ -1,14 +1,52 @@
 #include "demo/demo_summary.h"
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+void DeriveTexts(DemoInspection* demo) {
+  FormatProtocolVersion(demo->header.demoProtocol, demo->demoVersion);
+  FormatProtocolVersion(demo->header.networkProtocol, demo->networkVersion);
+  demo->release = LookUpRelease(demo->networkVersion);
+}
+
+}  // namespace
 
 DemoInspection InspectDemo(const uint8_t* bytes, size_t size) {
   DemoInspection demo;
   demo.header = ReadDemoHeader(bytes, size);
   demo.scan = ScanDemo(bytes, size);
-  FormatProtocolVersion(demo.header.demoProtocol, demo.demoVersion);
-  FormatProtocolVersion(demo.header.networkProtocol, demo.networkVersion);
-  demo.release = LookUpRelease(demo.networkVersion);
+  DeriveTexts(&demo);
+  return demo;
+}
+
+DemoInspection InspectDemoPieces(ReadDemoPiece read, void* source, size_t windowSize,
+                                 uint64_t* bytesRead) {
+  std::vector<uint8_t> window(windowSize > kSmallestWindow ? windowSize : kSmallestWindow);
+  DemoInspection demo;
+  PieceScan scan;
+  uint64_t offset = 0;  // of the window's first byte in the demo
+  size_t held = 0;
+  for (bool first = true;; first = false) {
+    bool atEnd = false;
+    while (held < window.size() && !atEnd) {
+      size_t got = read(source, window.data() + held, window.size() - held);
+      held += got;
+      atEnd = got == 0;
+    }
+    if (first) demo.header = ReadDemoHeader(window.data(), held);
+    const uint64_t keepFrom = ScanPiece(&scan, window.data(), held, offset, atEnd);
+    if (atEnd) break;
+    const size_t kept = static_cast<size_t>(offset + held - keepFrom);
+    memmove(window.data(), window.data() + (held - kept), kept);
+    offset = keepFrom;
+    held = kept;
+  }
+  *bytesRead = offset + held;
+  demo.scan = PieceScanResult(scan);
+  DeriveTexts(&demo);
   return demo;
 }
 

@@ -19,6 +19,19 @@ struct DemoInspection {
 // Everything the summary needs from a whole-file buffer of at least one byte.
 DemoInspection InspectDemo(const uint8_t* bytes, size_t size);
 
+// Fills into with up to size bytes of the demo that follow those already
+// read, and gives how many; fewer than size only at its end.
+using ReadDemoPiece = size_t (*)(void* source, uint8_t* into, size_t size);
+
+// The smallest window: the header must lie within the first.
+constexpr size_t kSmallestWindow = kDemoHeaderReadSize + 2 * kScanLookAhead;
+
+// What InspectDemo gives for the demo's bytes joined, read piece by piece
+// into a window of windowSize bytes (at least kSmallestWindow), so that no
+// more than that is held at once. Sets bytesRead to how many there were.
+DemoInspection InspectDemoPieces(ReadDemoPiece read, void* source, size_t windowSize,
+                                 uint64_t* bytesRead);
+
 // Room for the longest summary: the widest fields give 690 characters.
 constexpr size_t kSummarySize = 1024;
 

@@ -18,7 +18,7 @@ const uint8_t kHltvSignature[kSignatureSize] = {0x00, 0x08, 'H', 'L', 'T', 'V'};
 
 namespace {
 
-constexpr int kNoMode = -1;
+constexpr int kNoMode = -1;   // as PieceScan::mode holds it while none is found
 constexpr int kMode1024 = 2;  // its place in kResolutionModes
 
 // The tests before the one that completes each stop at a differing byte after
@@ -54,48 +54,50 @@ bool IsResolutionSignatureAt(const uint8_t* at) {
 // whole signature within kMaxCursorAdvance of its start can complete, so the
 // attempts are made only in front of the signatures found, in ascending order
 // and each once: the first to complete is the one that a pass over every start
-// position would have found.
-struct Search {
-  const uint8_t* bytes;
-  size_t size;  // more than kSignatureSize
-  bool wantResolution;
-  bool wantMarker;
-  size_t nextAttempt;  // the attempts before it have been made
-  int mode;
-  bool markerFound;
+// position would have found. The pass runs over windows of the demo: the whole
+// of it, or pieces that its reader holds one after another.
+struct Window {
+  const uint8_t* bytes;  // the demo's bytes from offset on
+  size_t size;
+  uint64_t offset;
 };
 
-// A position that the sieve let through.
-void Examine(Search* search, size_t at) {
-  const uint8_t* bytes = search->bytes;
-  const size_t size = search->size;
-  if (search->wantResolution && IsResolutionSignatureAt(bytes + at)) {
+// A position that the sieve let through, with the bytes from kMaxCursorAdvance
+// before it to kScanLookAhead after it in the window, or up to the demo's end.
+void Examine(PieceScan* scan, const Window& window, size_t at) {
+  const uint8_t* bytes = window.bytes;
+  const size_t size = window.size;
+  if (scan->wantResolution && IsResolutionSignatureAt(bytes + at)) {
+    // Binds only in the window at the demo's end: elsewhere at is further
+    // from the window's end.
     const size_t lastAttempt = size - kSignatureSize - 1;
     size_t start = at > kMaxCursorAdvance ? at - kMaxCursorAdvance : 0;
-    if (start < search->nextAttempt) start = search->nextAttempt;
+    if (window.offset + start < scan->nextAttempt) {
+      start = static_cast<size_t>(scan->nextAttempt - window.offset);
+    }
     const size_t last = at < lastAttempt ? at : lastAttempt;
     for (; start <= last; ++start) {
       int mode = Attempt(bytes, size, start);
       if (mode != kNoMode) {
-        search->mode = mode;
-        search->wantResolution = false;
+        scan->mode = mode;
+        scan->wantResolution = false;
         // Only 1024 x 768 can still become an HLTV demo.
-        if (mode != kMode1024) search->wantMarker = search->markerFound = false;
+        if (mode != kMode1024) scan->wantMarker = scan->markerFound = false;
         break;
       }
     }
-    search->nextAttempt = last + 1;
+    scan->nextAttempt = window.offset + last + 1;
   }
   // The marker counts only with at least one byte after it.
-  if (search->wantMarker && at + kSignatureSize < size &&
+  if (scan->wantMarker && at + kSignatureSize < size &&
       memcmp(bytes + at, kHltvSignature, kSignatureSize) == 0) {
-    search->markerFound = true;
-    search->wantMarker = false;
+    scan->markerFound = true;
+    scan->wantMarker = false;
   }
 }
 
-bool Wanted(const Search& search) {
-  return search.wantResolution || search.wantMarker;
+bool Wanted(const PieceScan& scan) {
+  return scan.wantResolution || scan.wantMarker;
 }
 
 constexpr size_t kNotFound = SIZE_MAX;
@@ -148,23 +150,25 @@ __attribute__((target("avx2"))) size_t FindPassingAvx2(const uint8_t* bytes, siz
 }
 #endif
 
-void Run(Search* search) {
+// Examines the positions from .. until - 1 of the window that pass the sieve.
+void Run(PieceScan* scan, const Window& window, size_t from, size_t until) {
 #if defined(__x86_64__)
   const bool avx2 = __builtin_cpu_supports("avx2");
 #endif
-  auto next = [&](size_t from) {
+  auto next = [&](size_t at) {
 #if defined(__x86_64__)
-    if (avx2) return FindPassingAvx2(search->bytes, search->size, from);
+    if (avx2) return FindPassingAvx2(window.bytes, window.size, at);
 #endif
-    return FindPassing<Lanes16>(search->bytes, search->size, from);
+    return FindPassing<Lanes16>(window.bytes, window.size, at);
   };
-  for (size_t at = next(0); at != kNotFound && Wanted(*search); at = next(at + 1)) {
-    Examine(search, at);
+  for (size_t at = next(from); at < until && Wanted(*scan); at = next(at + 1)) {
+    Examine(scan, window, at);
   }
 }
 
-Search StartSearch(const uint8_t* bytes, size_t size, bool wantResolution, bool wantMarker) {
-  return {bytes, size, wantResolution, wantMarker, 0, kNoMode, false};
+// The whole demo as one window.
+void ScanWhole(PieceScan* scan, const uint8_t* bytes, size_t size) {
+  if (size > kSignatureSize) Run(scan, {bytes, size, 0}, 0, size);
 }
 
 void SetResolution(DemoScan* scan, const char* width, const char* height) {
@@ -172,11 +176,11 @@ void SetResolution(DemoScan* scan, const char* width, const char* height) {
   snprintf(scan->height, sizeof scan->height, "%s", height);
 }
 
-void SetFound(const Search& search, DemoScan* scan) {
-  if (search.mode != kNoMode) {
-    SetResolution(scan, kResolutionModes[search.mode].width, kResolutionModes[search.mode].height);
+void SetFound(const PieceScan& found, DemoScan* scan) {
+  if (found.mode != kNoMode) {
+    SetResolution(scan, kResolutionModes[found.mode].width, kResolutionModes[found.mode].height);
   }
-  if (search.markerFound) {
+  if (found.markerFound) {
     scan->isHltv = true;
     SetResolution(scan, "1024", "768");
   }
@@ -186,28 +190,45 @@ void SetFound(const Search& search, DemoScan* scan) {
 
 void DetectResolution(const uint8_t* bytes, size_t size, DemoScan* scan) {
   SetResolution(scan, "*", "*");
-  if (size <= kSignatureSize) return;
-  Search search = StartSearch(bytes, size, true, false);
-  Run(&search);
-  SetFound(search, scan);
+  PieceScan found;
+  found.wantMarker = false;
+  ScanWhole(&found, bytes, size);
+  SetFound(found, scan);
 }
 
 void DetectHltv(const uint8_t* bytes, size_t size, DemoScan* scan) {
   if (strcmp(scan->width, "1024") != 0 && strcmp(scan->width, "*") != 0) return;
-  if (size <= kSignatureSize) return;
-  Search search = StartSearch(bytes, size, false, true);
-  Run(&search);
-  SetFound(search, scan);
+  PieceScan found;
+  found.wantResolution = false;
+  ScanWhole(&found, bytes, size);
+  SetFound(found, scan);
 }
 
 // The two scans in one pass: a marker seen before the resolution is decided
 // counts once the resolution turns out to be 1024 x 768 or none.
 DemoScan ScanDemo(const uint8_t* bytes, size_t size) {
+  PieceScan found;
+  ScanWhole(&found, bytes, size);
+  return PieceScanResult(found);
+}
+
+uint64_t ScanPiece(PieceScan* scan, const uint8_t* window, size_t size, uint64_t offset,
+                   bool atEnd) {
+  // Positions whose attempts could reach past the window wait for the next.
+  const size_t until = atEnd ? size : size > kScanLookAhead ? size - kScanLookAhead : 0;
+  const size_t from = static_cast<size_t>(scan->nextPosition - offset);
+  if (Wanted(*scan) && until > from && size > kSignatureSize) {
+    Run(scan, {window, size, offset}, from, until);
+  }
+  if (until > from) scan->nextPosition = offset + until;
+  const uint64_t keepFrom =
+      scan->nextPosition > kMaxCursorAdvance ? scan->nextPosition - kMaxCursorAdvance : 0;
+  return keepFrom > offset ? keepFrom : offset;
+}
+
+DemoScan PieceScanResult(const PieceScan& found) {
   DemoScan scan = {};
   SetResolution(&scan, "*", "*");
-  if (size <= kSignatureSize) return scan;
-  Search search = StartSearch(bytes, size, true, true);
-  Run(&search);
-  SetFound(search, &scan);
+  SetFound(found, &scan);
   return scan;
 }

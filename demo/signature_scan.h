@@ -38,3 +38,28 @@ void DetectHltv(const uint8_t* bytes, size_t size, DemoScan* scan);
 
 // Both scans in their order, starting from a cleared HLTV mark.
 DemoScan ScanDemo(const uint8_t* bytes, size_t size);
+
+// How far one attempt of the resolution scan reads beyond its position.
+constexpr size_t kScanLookAhead = 7 * (kSignatureSize - 1) + kSignatureSize;
+
+// ScanDemo over a demo that arrives in pieces, so that its reader need not
+// hold all of it at once. The reader passes windows of the demo's bytes in
+// order; each call scans what it can of its window and returns the offset at
+// which the next window must begin, so the reader keeps the bytes from there
+// on (a few dozen). The window that reaches the demo's end finishes the scan.
+struct PieceScan {
+  bool wantResolution = true;
+  bool wantMarker = true;
+  uint64_t nextPosition = 0;  // the positions before it have been looked at
+  uint64_t nextAttempt = 0;   // the attempts before it have been made
+  int mode = -1;              // the index in kResolutionModes found, or -1
+  bool markerFound = false;
+};
+
+// window holds size bytes of the demo from offset on; atEnd when they are
+// its last. Never returns more than offset + size.
+uint64_t ScanPiece(PieceScan* scan, const uint8_t* window, size_t size, uint64_t offset,
+                   bool atEnd);
+
+// What ScanDemo gives, once the window at the end has been scanned.
+DemoScan PieceScanResult(const PieceScan& scan);

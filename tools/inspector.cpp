@@ -139,15 +139,13 @@ int RunInspector(int argc, char** argv, FILE* out, FILE* err) {
   bool printedSummary = false;
   for (int i = firstFile; i < argc; ++i) {
     const char* path = argv[i];
-    DemoBytes file;
-    DemoFileStatus read = ReadDemoFile(path, &file);
+    DemoInspection demo;
+    DemoFileStatus read = InspectDemoFile(path, &demo);
     if (read != DemoFileStatus::kRead) {
       fprintf(err, "%s: %s\n", path, DemoFileMessage(read));
       status = 1;
       continue;
     }
-    DemoInspection demo = InspectDemo(file.bytes.get(), file.size);
-    file.bytes.reset();
     if (json) {
       PrintJson(out, path, demo);
     } else {

@@ -1,9 +1,11 @@
-// The scans on any bytes, each against the literal reference: a difference
-// aborts with both results.
+// The scans on any bytes, each against the literal reference, also window by
+// window as a reader of pieces holds them: a difference aborts with both
+// results.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <vector>
 
 #include "demo/signature_scan.h"
 #include "tests/reference/literal_scan.h"
@@ -20,11 +22,27 @@ void Compare(const char* scan, const DemoScan& fast, const DemoScan& literal) {
   abort();
 }
 
+// Windows of a size that the last byte picks, each a buffer of its own.
+DemoScan ScanInWindows(const uint8_t* bytes, size_t size) {
+  const size_t capacity =
+      2 * kScanLookAhead - kSignatureSize + 1 + (size > 0 ? bytes[size - 1] : 0);
+  PieceScan scan;
+  for (uint64_t offset = 0;;) {
+    const size_t end = offset + capacity < size ? offset + capacity : size;
+    const std::vector<uint8_t> window(bytes + offset, bytes + end);
+    const uint64_t keepFrom = ScanPiece(&scan, window.data(), window.size(), offset, end == size);
+    if (end == size) break;
+    offset = keepFrom;
+  }
+  return PieceScanResult(scan);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   DemoScan literal = LiteralScanDemo(bytes, size);
   Compare("ScanDemo", ScanDemo(bytes, size), literal);
+  Compare("ScanPiece", ScanInWindows(bytes, size), literal);
 
   DemoScan fast = {};
   DemoScan literalResolution = {};

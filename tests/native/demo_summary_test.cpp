@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "demo/demo_summary.h"
 #include "tests/native/test_bytes.h"
@@ -60,6 +63,60 @@ TEST(ComposeSummary, WidestFieldsFitWithoutCutting) {
                 "\nDemo Version: -128\nNetwork Version: -128\nMap: " + std::string(260, 'W') +
                 "\nMod: " + std::string(264, 'W') +
                 "\nCurrent Res: -123456x-123456\nDemo Res: *x*\n");
+}
+
+}  // namespace
+
+namespace {
+
+// Gives the buffer in pieces of sizes from 0 to 99 bytes at random: a pipe
+// or a slow disk hands out what it has.
+struct PieceSource {
+  const std::vector<uint8_t>* bytes;
+  size_t at;
+  std::mt19937* random;
+};
+
+size_t GivePiece(void* source, uint8_t* into, size_t size) {
+  PieceSource* from = static_cast<PieceSource*>(source);
+  size_t piece = std::min({size, from->bytes->size() - from->at, size_t{(*from->random)() % 100}});
+  if (piece == 0 && from->at < from->bytes->size()) piece = 1;  // 0 is the end
+  std::copy_n(from->bytes->begin() + static_cast<long>(from->at), piece, into);
+  from->at += piece;
+  return piece;
+}
+
+TEST(InspectDemoPieces, GivesWhatTheWholeBufferGives) {
+  std::mt19937 random(5);
+  std::vector<std::vector<uint8_t>> demos = {
+      {},
+      {'H', 'L'},
+      Demo("HLDEMO", 5, 48, "de_dust2", "cstrike", "00 04 00 00 00 03 00"),
+      Demo("HLDEMO", 5, 48, "", "", "00 04 00 00 00 03 00 00 08 48 4C 54 56 00"),
+  };
+  // Long ones whose signatures sit on the windows' seams.
+  for (size_t at : {600, 651, 1200, 1237, 1240, 5000}) {
+    std::vector<uint8_t> demo = Demo("HLDEMO", 4, 40, "c1a0", "valve", "");
+    demo.resize(6000, 0x11);
+    const std::vector<uint8_t> chain = Hex("00 05 00 00 C0 80 04 00 00 60 00 04 00 00 00 03");
+    std::copy(chain.begin(), chain.end(), demo.begin() + static_cast<long>(at));
+    demos.push_back(demo);
+  }
+  for (const std::vector<uint8_t>& bytes : demos) {
+    for (size_t window : {size_t{0}, kSmallestWindow + 1, size_t{4096}}) {
+      PieceSource source = {&bytes, 0, &random};
+      uint64_t read = 0;
+      DemoInspection pieces = InspectDemoPieces(GivePiece, &source, window, &read);
+      EXPECT_EQ(read, bytes.size());
+      std::vector<uint8_t> whole = bytes;
+      whole.resize(std::max<size_t>(whole.size(), 1));  // InspectDemo wants a byte
+      DemoInspection expected = InspectDemo(whole.data(), bytes.size());
+      char got[kSummarySize], want[kSummarySize];
+      ComposeSummary(pieces, "1", "2", got, sizeof got);
+      ComposeSummary(expected, "1", "2", want, sizeof want);
+      EXPECT_STREQ(got, want) << bytes.size() << " bytes, window " << window;
+    }
+  }
 }
 
 }  // namespace

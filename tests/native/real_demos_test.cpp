@@ -36,7 +36,9 @@ const Recording kRecordings[] = {
     {"one_jump_one_time.dem", "5", "48", "N/A", "cs_assault", "cstrike", "*", "*", false},
 };
 
-void PrintTo(const Recording& r, std::ostream* out) { *out << r.file; }
+void PrintTo(const Recording& r, std::ostream* out) {
+  *out << r.file;
+}
 
 class RealRecordings : public testing::TestWithParam<Recording> {};
 
@@ -48,16 +50,20 @@ TEST_P(RealRecordings, InspectedAsRecorded) {
   if (status == DemoFileStatus::kCannotOpen) GTEST_SKIP() << "no recording at " << path;
   ASSERT_EQ(status, DemoFileStatus::kRead) << path;
 
-  DemoInspection demo = InspectDemo(file.bytes.get(), file.size);
-  EXPECT_STREQ(demo.header.demoType, "HLDEMO");
-  EXPECT_STREQ(demo.demoVersion, r.demoVersion);
-  EXPECT_STREQ(demo.networkVersion, r.networkVersion);
-  EXPECT_STREQ(demo.release, r.release);
-  EXPECT_STREQ(demo.header.mapName, r.map);
-  EXPECT_STREQ(demo.header.gameDirectory, r.mod);
-  EXPECT_STREQ(demo.scan.width, r.width);
-  EXPECT_STREQ(demo.scan.height, r.height);
-  EXPECT_EQ(demo.scan.isHltv, r.hltv);
+  // Whole, as the program reads it, and piece by piece, as the inspector does.
+  DemoInspection pieces;
+  ASSERT_EQ(InspectDemoFile(path.c_str(), &pieces), DemoFileStatus::kRead);
+  for (const DemoInspection& demo : {InspectDemo(file.bytes.get(), file.size), pieces}) {
+    EXPECT_STREQ(demo.header.demoType, "HLDEMO");
+    EXPECT_STREQ(demo.demoVersion, r.demoVersion);
+    EXPECT_STREQ(demo.networkVersion, r.networkVersion);
+    EXPECT_STREQ(demo.release, r.release);
+    EXPECT_STREQ(demo.header.mapName, r.map);
+    EXPECT_STREQ(demo.header.gameDirectory, r.mod);
+    EXPECT_STREQ(demo.scan.width, r.width);
+    EXPECT_STREQ(demo.scan.height, r.height);
+    EXPECT_EQ(demo.scan.isHltv, r.hltv);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, RealRecordings, testing::ValuesIn(kRecordings),

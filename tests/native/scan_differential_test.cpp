@@ -1,10 +1,12 @@
-// The program's scans against the literal reference on many buffers: random
+// The program's scans, over the whole buffer and window by window as a reader
+// of pieces holds it, against the literal reference on many buffers: random
 // ones, ones built from pieces of the signatures (where the shared cursor and
 // the skipping matter), written demos, and the players' recordings.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -16,13 +18,35 @@
 
 namespace {
 
+// As a reader that holds capacity bytes at most: each window is a buffer of
+// its own, so that a read past it is a read past a buffer.
+DemoScan ScanInWindows(const std::vector<uint8_t>& bytes, size_t capacity) {
+  PieceScan scan;
+  for (uint64_t offset = 0;;) {
+    const size_t end = std::min<size_t>(offset + capacity, bytes.size());
+    const std::vector<uint8_t> window(bytes.begin() + static_cast<long>(offset),
+                                      bytes.begin() + static_cast<long>(end));
+    const bool atEnd = end == bytes.size();
+    const uint64_t keepFrom = ScanPiece(&scan, window.data(), window.size(), offset, atEnd);
+    if (atEnd) break;
+    offset = keepFrom;
+  }
+  return PieceScanResult(scan);
+}
+
+bool operator==(const DemoScan& a, const DemoScan& b) {
+  return std::string(a.width) == b.width && std::string(a.height) == b.height &&
+         a.isHltv == b.isHltv;
+}
+
 ::testing::AssertionResult SameScan(const std::vector<uint8_t>& bytes) {
   DemoScan fast = ScanDemo(bytes.data(), bytes.size());
   DemoScan literal = LiteralScanDemo(bytes.data(), bytes.size());
-  if (std::string(fast.width) == literal.width && std::string(fast.height) == literal.height &&
-      fast.isHltv == literal.isHltv) {
-    return ::testing::AssertionSuccess();
-  }
+  // The smallest windows that make progress, and larger ones, at seams that
+  // move with the size.
+  const size_t capacity = 2 * kScanLookAhead - kSignatureSize + 1 + bytes.size() % 97;
+  DemoScan windowed = ScanInWindows(bytes, capacity);
+  if (fast == literal && windowed == literal) return ::testing::AssertionSuccess();
   std::string hex;
   for (size_t i = 0; i < bytes.size() && i < 96; ++i) {
     char byte[4];
@@ -31,8 +55,10 @@ namespace {
   }
   return ::testing::AssertionFailure()
          << "fast " << fast.width << "x" << fast.height << (fast.isHltv ? " HLTV" : "")
-         << ", literal " << literal.width << "x" << literal.height
-         << (literal.isHltv ? " HLTV" : "") << ", " << bytes.size() << " bytes: " << hex;
+         << ", in windows of " << capacity << " " << windowed.width << "x" << windowed.height
+         << (windowed.isHltv ? " HLTV" : "") << ", literal " << literal.width << "x"
+         << literal.height << (literal.isHltv ? " HLTV" : "") << ", " << bytes.size()
+         << " bytes: " << hex;
 }
 
 // Pieces from which the structured buffers are made: whole signatures, their
@@ -59,7 +85,8 @@ TEST(ScanDifferential, StructuredBuffers) {
   std::mt19937 random(20261207);
   for (int round = 0; round < 200000; ++round) {
     std::vector<uint8_t> bytes;
-    const size_t pieceCount = random() % 12;
+    // Every other one long enough to be scanned in several windows.
+    const size_t pieceCount = random() % (round % 2 == 0 ? 12 : 80);
     for (size_t i = 0; i < pieceCount; ++i) {
       const std::vector<uint8_t>& piece = pieces[random() % pieces.size()];
       bytes.insert(bytes.end(), piece.begin(), piece.end());
@@ -68,12 +95,40 @@ TEST(ScanDifferential, StructuredBuffers) {
   }
 }
 
+TEST(ScanDifferential, CursorChainsAcrossWindowSeams) {
+  // One attempt's tests in a row: beginnings of signatures in table order, the
+  // last whole, so that an attempt far before a signature is the one that
+  // completes it; placed anywhere, also across the seams of the windows.
+  std::mt19937 random(41);
+  for (int round = 0; round < 200000; ++round) {
+    std::vector<uint8_t> bytes(100 + random() % 300, static_cast<uint8_t>(random() % 2 ? 0xFF : 0));
+    for (int chains = 1 + random() % 3; chains > 0; --chains) {
+      // Long ones take every mode with four or five bytes, so that the attempt
+      // that completes the last starts as far before it as any can.
+      const bool longest = random() % 2 == 0;
+      std::vector<uint8_t> chain;
+      for (size_t mode = longest ? 0 : random() % 4; mode < 8;
+           mode += longest ? 1 : 1 + random() % 2) {
+        const uint8_t* signature = kResolutionModes[mode].signature;
+        const bool last = mode == 7 || (!longest && (mode >= 6 || random() % 4 == 0));
+        const size_t length = last ? kSignatureSize : longest ? 4 + random() % 2 : 1 + random() % 5;
+        chain.insert(chain.end(), signature, signature + length);
+        if (last) break;
+      }
+      if (random() % 3 == 0)
+        chain.insert(chain.end(), kHltvSignature, kHltvSignature + kSignatureSize);
+      const size_t at = random() % (bytes.size() - chain.size());
+      std::copy(chain.begin(), chain.end(), bytes.begin() + static_cast<long>(at));
+    }
+    ASSERT_TRUE(SameScan(bytes)) << "round " << round;
+  }
+}
+
 TEST(ScanDifferential, RandomBuffersOverASmallAlphabet) {
   // Bytes drawn from those that occur in the signatures, so that near-misses
   // and overlaps are frequent.
-  const uint8_t alphabet[] = {0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x20,
-                              0x2C, 0x48, 0x4C, 0x54, 0x56, 0x58, 0x60, 0x68, 0x80, 0x90,
-                              0xC0, 0xE0};
+  const uint8_t alphabet[] = {0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x20, 0x2C,
+                              0x48, 0x4C, 0x54, 0x56, 0x58, 0x60, 0x68, 0x80, 0x90, 0xC0, 0xE0};
   std::mt19937 random(7);
   for (int round = 0; round < 100000; ++round) {
     std::vector<uint8_t> bytes(random() % 80);
@@ -101,7 +156,7 @@ TEST(ScanDifferential, LongBuffersWithSignaturesPlantedLate) {
 }
 
 TEST(ScanDifferential, WrittenDemos) {
-  const std::pair<int, int> resolutions[] = {{1280, 960}, {1024, 768}, {800, 600}, {640, 480},
+  const std::pair<int, int> resolutions[] = {{1280, 960}, {1024, 768},  {800, 600},   {640, 480},
                                              {400, 300},  {1440, 1080}, {1920, 1080}, {0, 0}};
   uint32_t seed = 1;
   for (auto [width, height] : resolutions) {
