@@ -32,22 +32,24 @@ if [ ! -f "$recordings" ] && compgen -G "$corpus/*.dem" >/dev/null; then
 fi
 [ -f "$recordings" ] && files+=("$recordings")
 
-best() {  # the shortest wall time of five runs, in seconds
-  local best=
-  for _ in 1 2 3 4 5; do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null
-    end=$(date +%s.%N)
-    best=$(awk -v s="$start" -v e="$end" -v b="$best" 'BEGIN { t = e - s; print (b == "" || t < b) ? t : b }')
-  done
-  echo "$best"
+seconds() {  # the wall time of one run
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null
+  end=$(date +%s.%N)
+  awk -v s="$start" -v e="$end" 'BEGIN { print e - s }'
 }
 
 for file in "${files[@]}"; do
   cat "$file" >/dev/null  # into the page cache
-  cat_time=$(best cat "$file")
-  inspect_time=$(best "$inspect" "$file")
+  # Turn about, so that both meet the same machine; the best of five each.
+  cat_time= inspect_time=
+  for _ in 1 2 3 4 5; do
+    t=$(seconds cat "$file")
+    cat_time=$(awk -v t="$t" -v b="$cat_time" 'BEGIN { print (b == "" || t < b) ? t : b }')
+    t=$(seconds "$inspect" "$file")
+    inspect_time=$(awk -v t="$t" -v b="$inspect_time" 'BEGIN { print (b == "" || t < b) ? t : b }')
+  done
   peak_kib=$( { /usr/bin/time -f %M "$inspect" "$file" >/dev/null; } 2>&1 )
   file_kib=$(( $(stat -c %s "$file") / 1024 ))
   echo
@@ -55,5 +57,5 @@ for file in "${files[@]}"; do
   printf 'cat:              %.3f s\n' "$cat_time"
   printf 'quendrix-inspect: %.3f s (%.2f x cat)\n' "$inspect_time" \
     "$(awk -v i="$inspect_time" -v c="$cat_time" 'BEGIN { print i / c }')"
-  printf 'peak memory:      %d KiB (file + %d KiB)\n' "$peak_kib" $((peak_kib - file_kib))
+  printf 'peak memory:      %d KiB (the file: %d KiB)\n' "$peak_kib" "$file_kib"
 done

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "demo/demo_file.h"
 #include "demo/signature_scan.h"
 #include "tests/reference/literal_scan.h"
 #include "tools/demo_writer.h"
@@ -94,6 +95,19 @@ const void* Memmem(const uint8_t* bytes, size_t size) {
   return memmem(bytes, size - 1, kHltvSignature, sizeof kHltvSignature);
 }
 
+// As the inspector scans: window after window of its size, each ending where
+// the scan asks the next to begin.
+DemoScan ScanInWindows(const uint8_t* bytes, size_t size) {
+  PieceScan scan;
+  for (uint64_t offset = 0;;) {
+    const size_t end = offset + kInspectWindowSize < size ? offset + kInspectWindowSize : size;
+    const uint64_t keepFrom = ScanPiece(&scan, bytes + offset, end - offset, offset, end == size);
+    if (end == size) break;
+    offset = keepFrom;
+  }
+  return PieceScanResult(scan);
+}
+
 void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
   auto add = [&](const char* scan, auto run) {
     benchmark::RegisterBenchmark(
@@ -107,6 +121,7 @@ void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
   add("LiteralDetectHltv", Only<LiteralDetectHltv>);
   add("memmem (HLTV marker)", Memmem);
   add("ScanDemo (both, one pass)", ScanDemo);
+  add("ScanPiece (the inspector's windows)", ScanInWindows);
 }
 
 }  // namespace
