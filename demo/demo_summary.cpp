@@ -15,7 +15,7 @@ void DeriveTexts(DemoInspection* demo) {
 }  // namespace
 
 DemoInspection InspectDemo(const uint8_t* bytes, size_t size) {
-  DemoInspection demo;
+  DemoInspection demo = {};
   demo.header = ReadDemoHeader(bytes, size);
   demo.scan = ScanDemo(bytes, size);
   DeriveTexts(&demo);
@@ -25,7 +25,7 @@ DemoInspection InspectDemo(const uint8_t* bytes, size_t size) {
 DemoInspection InspectDemoPieces(ReadDemoPiece read, void* source, size_t windowSize,
                                  uint64_t* bytesRead) {
   std::vector<uint8_t> window(windowSize > kSmallestWindow ? windowSize : kSmallestWindow);
-  DemoInspection demo;
+  DemoInspection demo = {};
   PieceScan scan;
   uint64_t offset = 0;  // of the window's first byte in the demo
   size_t held = 0;
