@@ -30,8 +30,8 @@ TEST(InspectorOnWindows, SummariesAndFailures) {
   std::string good = scratch.Write("good.dem", WriteDemo(recipe));
   std::string empty = scratch.Write("empty.dem", {});
   std::string missing = scratch.Join("missing.dem");
-  std::vector<std::string> args = {"quendrix-inspect", "--json", missing, scratch.path(), empty,
-                                   good};
+  std::vector<std::string> args = {"quendrix-inspect", "--json", missing,
+                                   scratch.path(),     empty,    good};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(&arg[0]);
   FILE* out = tmpfile();

@@ -61,22 +61,11 @@ class LoadDemoTest : public testing::Test {
   MessageBoxCatcher boxes_;
 };
 
-DemoRecipe Recipe(const char* map, const char* mod, int width, int height, bool hltv = false) {
-  DemoRecipe recipe;
-  recipe.mapName = map;
-  recipe.gameDirectory = mod;
-  recipe.viewportWidth = width;
-  recipe.viewportHeight = height;
-  recipe.hltv = hltv;
-  recipe.networkProtocol = 45;
-  return recipe;
-}
-
 TEST_F(LoadDemoTest, ShowsTheSummaryThePreviewAndKeepsTheMod) {
   lstrcpynA(app.currentResWidth, "1024", sizeof app.currentResWidth);
   lstrcpynA(app.currentResHeight, "768", sizeof app.currentResHeight);
   WritePreview("de_inferno", 200, 150);
-  Load(WriteDemoFile("inferno.dem", Recipe("de_inferno", "cstrike", 640, 480)));
+  Load(WriteDemoFile("inferno.dem", TestRecipe("de_inferno", "cstrike", 640, 480)));
 
   EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_EQ(window_.Text(IDC_INFO),
@@ -94,7 +83,7 @@ TEST_F(LoadDemoTest, ShowsTheSummaryThePreviewAndKeepsTheMod) {
 }
 
 TEST_F(LoadDemoTest, HltvDemo) {
-  Load(WriteDemoFile("proxy.dem", Recipe("cs_assault", "cstrike", 0, 0, true)));
+  Load(WriteDemoFile("proxy.dem", TestRecipe("cs_assault", "cstrike", 0, 0, true)));
   EXPECT_TRUE(boxes_.boxes().empty());
   EXPECT_TRUE(app.isHltvDemo);
   EXPECT_STREQ(app.demoResWidth, "1024");
@@ -107,7 +96,7 @@ TEST_F(LoadDemoTest, NoPreviewWithoutABitmapAndNoMessage) {
   scratch_.Write("maps\\broken.bmp", {'B', 'M', 1, 2, 3});
   const char* maps[] = {"de_nobitmap", "broken", ""};
   for (const char* map : maps) {
-    Load(WriteDemoFile("x.dem", Recipe(map, "valve", 800, 600)));
+    Load(WriteDemoFile("x.dem", TestRecipe(map, "valve", 800, 600)));
     EXPECT_EQ(app.mapBitmap, nullptr) << map;
     EXPECT_NE(window_.Text(IDC_INFO).find("Demo Res: 800x600"), std::string::npos) << map;
   }
@@ -119,7 +108,7 @@ TEST_F(LoadDemoTest, PreviewPathTooLongGivesNoPreview) {
   // would name another file, which must not be loaded.
   std::string map(250, 'm');
   WritePreview(map.substr(0, 200), 8, 8);
-  Load(WriteDemoFile("long.dem", Recipe(map.c_str(), "valve", 800, 600)));
+  Load(WriteDemoFile("long.dem", TestRecipe(map.c_str(), "valve", 800, 600)));
   EXPECT_EQ(app.mapBitmap, nullptr);
   EXPECT_NE(window_.Text(IDC_INFO).find("Map: " + map + "\n"), std::string::npos);
   EXPECT_TRUE(boxes_.boxes().empty());
@@ -144,7 +133,7 @@ TEST_F(LoadDemoTest, PathsOf259And260Characters) {
       EXPECT_EQ(length, 260u) << "a path of 259 characters must be usable";
       continue;
     }
-    std::vector<uint8_t> demo = WriteDemo(Recipe("de_long", "valve", 640, 480));
+    std::vector<uint8_t> demo = WriteDemo(TestRecipe("de_long", "valve", 640, 480));
     DWORD written = 0;
     WriteFile(file, demo.data(), static_cast<DWORD>(demo.size()), &written, nullptr);
     CloseHandle(file);
@@ -157,11 +146,11 @@ TEST_F(LoadDemoTest, PathsOf259And260Characters) {
 }
 
 TEST_F(LoadDemoTest, ModDirHoldsExactlyTheLastGameDirectory) {
-  Load(WriteDemoFile("a.dem", Recipe("m", "a_long_mod_directory", 800, 600)));
-  Load(WriteDemoFile("b.dem", Recipe("m", "tfc", 800, 600)));
+  Load(WriteDemoFile("a.dem", TestRecipe("m", "a_long_mod_directory", 800, 600)));
+  Load(WriteDemoFile("b.dem", TestRecipe("m", "tfc", 800, 600)));
   EXPECT_STREQ(app.modDir, "tfc");
   // A game directory without a NUL in its 264 bytes is cut to 259 characters.
-  std::vector<uint8_t> bytes = WriteDemo(Recipe("m", "", 800, 600));
+  std::vector<uint8_t> bytes = WriteDemo(TestRecipe("m", "", 800, 600));
   memset(bytes.data() + 276, 'g', 264);
   Load(scratch_.Write("wide.dem", bytes));
   EXPECT_EQ(std::string(app.modDir), std::string(259, 'g'));
@@ -189,9 +178,9 @@ struct Failure {
 
 TEST_F(LoadDemoTest, FailuresShowTheirMessageAndKeepThePreviousDemo) {
   WritePreview("de_good", 16, 16);
-  std::string good = WriteDemoFile("good.dem", Recipe("de_good", "cstrike", 800, 600));
+  std::string good = WriteDemoFile("good.dem", TestRecipe("de_good", "cstrike", 800, 600));
   std::string empty = scratch_.Write("empty.dem", {});
-  std::string locked = scratch_.Write("locked.dem", WriteDemo(Recipe("m", "valve", 640, 480)));
+  std::string locked = scratch_.Write("locked.dem", WriteDemo(TestRecipe("m", "valve", 640, 480)));
   CreateDirectoryA(scratch_.Join("folder.dem").c_str(), nullptr);
   // Opened elsewhere without sharing, as a game still writing its demo does.
   HANDLE lock = CreateFileA(locked.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -241,7 +230,7 @@ TEST_F(LoadDemoTest, FailuresShowTheirMessageAndKeepThePreviousDemo) {
 }
 
 TEST_F(LoadDemoTest, ReadsNothingButTheDemoAndWritesNothing) {
-  std::string path = WriteDemoFile("same.dem", Recipe("m", "valve", 800, 600));
+  std::string path = WriteDemoFile("same.dem", TestRecipe("m", "valve", 800, 600));
   std::vector<uint8_t> before = ReadFileBytes(path);
   Load(path);
   EXPECT_EQ(ReadFileBytes(path), before);

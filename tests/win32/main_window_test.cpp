@@ -92,7 +92,7 @@ TEST(MainWindowTemplate, AsTheProgramShipsIt) {
   EXPECT_EQ(read.NameOrOrdinal(), "") << "the system's dialog class";
   EXPECT_EQ(read.NameOrOrdinal(), "Quendrix") << "caption";
   EXPECT_EQ(read.Word(), 8) << "point size";
-  read.Word();  // weight
+  read.Word();   // weight
   read.Skip(2);  // italic, character set
   EXPECT_EQ(read.NameOrOrdinal(), "MS Sans Serif");
   for (const TemplateControl& c : kControls) {
@@ -112,9 +112,9 @@ TEST(MainWindowTemplate, AsTheProgramShipsIt) {
 }
 
 TEST(MainWindowResources, SkinIconAndVersion) {
-  HBITMAP skin = static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr),
-                                                 MAKEINTRESOURCEA(IDB_BACKGROUND), IMAGE_BITMAP,
-                                                 0, 0, LR_CREATEDIBSECTION));
+  HBITMAP skin =
+      static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BACKGROUND),
+                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
   ASSERT_NE(skin, nullptr);
   DIBSECTION dib;
   ASSERT_EQ(GetObjectA(skin, sizeof dib, &dib), int(sizeof dib));
@@ -126,7 +126,8 @@ TEST(MainWindowResources, SkinIconAndVersion) {
   // The icon group holds a 16 x 16 and a 32 x 32 image.
   HRSRC group = FindResourceA(nullptr, MAKEINTRESOURCEA(IDI_MAIN), MAKEINTRESOURCEA(14));
   ASSERT_NE(group, nullptr);
-  const uint8_t* directory = static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, group)));
+  const uint8_t* directory =
+      static_cast<const uint8_t*>(LockResource(LoadResource(nullptr, group)));
   ASSERT_EQ(directory[4], 2);
   EXPECT_EQ(LookupIconIdFromDirectoryEx(const_cast<uint8_t*>(directory), TRUE, 16, 16, 0) != 0,
             true);
@@ -182,7 +183,8 @@ TEST_F(MainWindowTest, OpensCentredWithIconSettingsAndThePendingDemo) {
   EXPECT_EQ(boxes_.Texts(), std::vector<std::string>{});
   EXPECT_NE(app.backgroundBitmap, nullptr);
   ASSERT_NE(app.smallIcon, nullptr);
-  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(window_, WM_GETICON, ICON_SMALL, 0)), app.smallIcon);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(window_, WM_GETICON, ICON_SMALL, 0)),
+            app.smallIcon);
   EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(window_, WM_GETICON, ICON_BIG, 0)), app.smallIcon);
   RECT client, frame;
   GetClientRect(window_, &client);
@@ -210,12 +212,9 @@ TEST_F(MainWindowTest, ControlColours) {
     HBRUSH brush;
     bool coloursText;
   } cases[] = {
-      {WM_CTLCOLOREDIT, app.editBrush, true},
-      {WM_CTLCOLORBTN, app.buttonBrush, true},
-      {WM_CTLCOLORSTATIC, app.dialogBrush, true},
-      {WM_CTLCOLORDLG, app.dialogBrush, false},
-      {WM_CTLCOLORLISTBOX, nullptr, false},
-      {WM_CTLCOLORSCROLLBAR, nullptr, false},
+      {WM_CTLCOLOREDIT, app.editBrush, true},     {WM_CTLCOLORBTN, app.buttonBrush, true},
+      {WM_CTLCOLORSTATIC, app.dialogBrush, true}, {WM_CTLCOLORDLG, app.dialogBrush, false},
+      {WM_CTLCOLORLISTBOX, nullptr, false},       {WM_CTLCOLORSCROLLBAR, nullptr, false},
   };
   for (const auto& c : cases) {
     SetTextColor(dc, RGB(1, 2, 3));

@@ -75,7 +75,8 @@ class PlaybackTest : public testing::Test {
   std::map<std::string, std::string> Report() { return ReadStandInReport(game_); }
 
   bool CopyStillThere() {
-    return GetFileAttributesA((game_ + "\\cstrike\\quendrix.dem").c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesA((game_ + "\\cstrike\\quendrix.dem").c_str()) !=
+           INVALID_FILE_ATTRIBUTES;
   }
 
   ScratchDir scratch_;
@@ -211,8 +212,9 @@ TEST_F(PlaybackTest, ExtraTextAndSpeedGoInAsTheyStand) {
   lstrcpynA(app.demoSpeed, "0.5", sizeof app.demoSpeed);
   ASSERT_TRUE(PlayDemo(window_.handle(), demoPath_));
   EXPECT_EQ(Report()["command line"],
-            game_ + "\\hl.exe -dev -w 800 -game cstrike -console +connect localhost +playdemo "
-                    "quendrix.dem 0.5");
+            game_ +
+                "\\hl.exe -dev -w 800 -game cstrike -console +connect localhost +playdemo "
+                "quendrix.dem 0.5");
 }
 
 TEST_F(PlaybackTest, AMissingModFolderStillStartsTheGame) {

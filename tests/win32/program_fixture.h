@@ -46,14 +46,8 @@ class ProgramTest : public testing::Test {
 
   std::string Demo(const char* name, const char* map, const char* mod, int width, int height,
                    bool hltv = false) {
-    DemoRecipe recipe;
-    recipe.mapName = map;
-    recipe.gameDirectory = mod;
-    recipe.viewportWidth = width;
-    recipe.viewportHeight = height;
-    recipe.hltv = hltv;
-    recipe.networkProtocol = 45;
-    return scratch_.Write(std::string("My Demos\\") + name, WriteDemo(recipe));
+    return scratch_.Write(std::string("My Demos\\") + name,
+                          WriteDemo(TestRecipe(map, mod, width, height, hltv)));
   }
 
   std::vector<Rgb> Preview(const char* map, int width, int height) {

@@ -9,7 +9,9 @@
 
 namespace {
 
-uint32_t Colour(Rgb rgb) { return (uint32_t(rgb.r) << 16) | (uint32_t(rgb.g) << 8) | rgb.b; }
+uint32_t Colour(Rgb rgb) {
+  return (uint32_t(rgb.r) << 16) | (uint32_t(rgb.g) << 8) | rgb.b;
+}
 
 TEST_F(ProgramTest, OpensOnTheDemoOfItsCommandLine) {
   std::vector<Rgb> preview = Preview("de_train", 240, 180);
@@ -118,8 +120,8 @@ TEST_F(ProgramTest, HandOversThatDoNotFitAreCut) {
     COPYDATASTRUCT handOver = {0, h.cbData, const_cast<char*>(h.data)};
     DWORD_PTR result = 0;
     // The load's message box holds the answer back: it is posted and read.
-    SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&handOver),
-                        SMTO_NORMAL, 200, &result);
+    SendMessageTimeoutA(window, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&handOver), SMTO_NORMAL,
+                        200, &result);
     if (HWND box = WaitForMessageBox(first_.dwProcessId, h.shown.size() > 2 ? kWaitMs : 300)) {
       EXPECT_EQ(AnswerMessageBox(box).text, "Could not open demofile.") << h.what;
     }

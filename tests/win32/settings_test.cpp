@@ -53,7 +53,8 @@ class SettingsTest : public testing::Test {
     app = AppState();
   }
   static void CleanRegistry() {
-    for (const char* key : {kSettings, kHalfLife, kCounterStrike}) UnlockKey(HKEY_CURRENT_USER, key);
+    for (const char* key : {kSettings, kHalfLife, kCounterStrike})
+      UnlockKey(HKEY_CURRENT_USER, key);
     for (const char* key : {kCommand, kIcon, kExtension}) UnlockKey(HKEY_CLASSES_ROOT, key);
     DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Tolvanek");
     DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Valve");
@@ -230,9 +231,10 @@ TEST_F(SettingsTest, SaveWhereTheSettingsKeyCannotBeWritten) {
   CreateReadOnlyKey(HKEY_CURRENT_USER, kSettings);
   Save("C:\\HL\\hl.exe", "-x", "2");
   EXPECT_FALSE(saved_);
-  EXPECT_EQ(boxes_.Texts(),
-            (Texts{"Could not create the settings registry key.", "Could not set the path key value.",
-                   "Could not set the commandline key value.", "Could not set the speed key value."}));
+  EXPECT_EQ(
+      boxes_.Texts(),
+      (Texts{"Could not create the settings registry key.", "Could not set the path key value.",
+             "Could not set the commandline key value.", "Could not set the speed key value."}));
   for (const CaughtMessageBox& box : boxes_.boxes()) EXPECT_EQ(box.icon, "warning");
   EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, kSettings, "Path").exists);
   // The association does not depend on the settings key.
@@ -244,8 +246,8 @@ TEST_F(SettingsTest, AssociationWithBlanksInTheProgramsPath) {
   EXPECT_EQ(boxes_.Texts(), Texts{});
   EXPECT_TRUE(HoldsText(HKEY_CLASSES_ROOT, kCommand, nullptr,
                         "\"C:\\Program Files\\Quendrix Test\\quendrix.exe\" %1"));
-  EXPECT_TRUE(
-      HoldsText(HKEY_CLASSES_ROOT, kIcon, nullptr, "C:\\Program Files\\Quendrix Test\\quendrix.exe,0"));
+  EXPECT_TRUE(HoldsText(HKEY_CLASSES_ROOT, kIcon, nullptr,
+                        "C:\\Program Files\\Quendrix Test\\quendrix.exe,0"));
   EXPECT_TRUE(HoldsText(HKEY_CLASSES_ROOT, kExtension, nullptr, "quendrix"));
   EXPECT_TRUE(HoldsText(HKEY_CLASSES_ROOT, ".dem", nullptr, "quendrix")) << "names of any case";
 }

@@ -28,11 +28,13 @@ std::string ResolutionValue(const char* name) {
       continue;
     }
     DWORD value = 0, type = 0, size = sizeof value;
-    LONG result = RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    LONG result =
+        RegQueryValueExA(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
     RegCloseKey(opened);
     if (result != ERROR_SUCCESS) return "none";
     char text[32];
-    snprintf(text, sizeof text, "%ld%s", static_cast<long>(value), type == REG_DWORD ? "" : " (not a DWORD)");
+    snprintf(text, sizeof text, "%ld%s", static_cast<long>(value),
+             type == REG_DWORD ? "" : " (not a DWORD)");
     return text;
   }
   return "no key";

@@ -57,7 +57,9 @@ MessageBoxCatcher::~MessageBoxCatcher() {
   caughtBoxes = nullptr;
 }
 
-const std::vector<CaughtMessageBox>& MessageBoxCatcher::boxes() const { return *caughtBoxes; }
+const std::vector<CaughtMessageBox>& MessageBoxCatcher::boxes() const {
+  return *caughtBoxes;
+}
 
 std::vector<std::string> MessageBoxCatcher::Texts() const {
   std::vector<std::string> texts;
@@ -65,7 +67,9 @@ std::vector<std::string> MessageBoxCatcher::Texts() const {
   return texts;
 }
 
-void MessageBoxCatcher::Clear() { caughtBoxes->clear(); }
+void MessageBoxCatcher::Clear() {
+  caughtBoxes->clear();
+}
 
 ScratchDir::ScratchDir() {
   char temp[MAX_PATH];
@@ -77,7 +81,9 @@ ScratchDir::ScratchDir() {
   CreateDirectoryA(path_.c_str(), nullptr);
 }
 
-ScratchDir::~ScratchDir() { RemoveTree(path_); }
+ScratchDir::~ScratchDir() {
+  RemoveTree(path_);
+}
 
 std::string ScratchDir::Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
   std::string path = Join(name);
@@ -98,7 +104,8 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   if (file == INVALID_HANDLE_VALUE) return bytes;
   bytes.resize(GetFileSize(file, nullptr));
   DWORD read = 0;
-  if (!bytes.empty()) ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+  if (!bytes.empty())
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
   CloseHandle(file);
   bytes.resize(read);
   return bytes;
@@ -116,7 +123,9 @@ FieldsWindow::FieldsWindow() {
   }
 }
 
-FieldsWindow::~FieldsWindow() { DestroyWindow(window_); }
+FieldsWindow::~FieldsWindow() {
+  DestroyWindow(window_);
+}
 
 std::string FieldsWindow::Text(int control) const {
   char text[2048] = "";
@@ -154,7 +163,10 @@ void SetRegistryDword(HKEY root, const char* key, const char* name, DWORD value)
   SetRegistryValue(root, key, name, REG_DWORD, &value, sizeof value);
 }
 
-void DeleteRegistryTree(HKEY root, const char* key) { RegDeleteTreeA(root, key); RegDeleteKeyA(root, key); }
+void DeleteRegistryTree(HKEY root, const char* key) {
+  RegDeleteTreeA(root, key);
+  RegDeleteKeyA(root, key);
+}
 
 namespace {
 
@@ -185,7 +197,9 @@ void CreateReadOnlyKey(HKEY root, const char* key) {
   FreeSid(everyone);
 }
 
-void UnlockKey(HKEY root, const char* key) { SetKeyDacl(root, key, nullptr); }
+void UnlockKey(HKEY root, const char* key) {
+  SetKeyDacl(root, key, nullptr);
+}
 
 std::string TestProgramFolder() {
   char path[MAX_PATH];
@@ -200,11 +214,23 @@ std::map<std::string, std::string> ReadStandInReport(const std::string& gameFold
   std::string text(bytes.begin(), bytes.end());
   for (size_t start = 0; start < text.size();) {
     size_t end = text.find('\n', start);
-    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string line =
+        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     size_t equals = line.find('=');
     if (equals != std::string::npos) report[line.substr(0, equals)] = line.substr(equals + 1);
     start = end == std::string::npos ? text.size() : end + 1;
   }
   return report;
+}
+
+DemoRecipe TestRecipe(const char* map, const char* mod, int width, int height, bool hltv) {
+  DemoRecipe recipe;
+  recipe.mapName = map;
+  recipe.gameDirectory = mod;
+  recipe.viewportWidth = width;
+  recipe.viewportHeight = height;
+  recipe.hltv = hltv;
+  recipe.networkProtocol = 45;
+  return recipe;
 }

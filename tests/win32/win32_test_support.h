@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/demo_writer.h"
+
 struct CaughtMessageBox {
   std::string caption;
   std::string text;
@@ -78,6 +80,10 @@ void CreateReadOnlyKey(HKEY root, const char* key);
 void UnlockKey(HKEY root, const char* key);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+
+// A demo of the demo writer with the texts and viewport given, recorded with
+// network protocol 45 (release 1.1.0.8).
+DemoRecipe TestRecipe(const char* map, const char* mod, int width, int height, bool hltv = false);
 
 // The folder of the running test program, where the build puts the program
 // and the stand-in game too.
