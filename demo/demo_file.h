@@ -38,3 +38,9 @@ constexpr size_t kInspectWindowSize = 256 * 1024;
 // kInspectWindowSize bytes: a file of any size is inspected in that much
 // memory, at the speed of reading it.
 DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo);
+
+// What both platforms' InspectDemoFile do once the file has passed the checks
+// of its kind and size: the inspection through read, which gives no more than
+// size bytes; fewer than that could not be read.
+DemoFileStatus InspectReadableFile(ReadDemoPiece read, void* source, uint64_t size,
+                                   DemoInspection* demo);

@@ -72,9 +72,7 @@ DemoFileStatus InspectOpenFile(int fd, DemoInspection* demo) {
   DemoFileStatus status = CheckFile(fd, &size);
   if (status != DemoFileStatus::kRead) return status;
   FileSource source = {fd, size};
-  uint64_t read = 0;
-  *demo = InspectDemoPieces(ReadFromFile, &source, kInspectWindowSize, &read);
-  return read == size ? DemoFileStatus::kRead : DemoFileStatus::kCannotReadToMemory;
+  return InspectReadableFile(ReadFromFile, &source, size, demo);
 }
 
 // Opens the file, runs what is to be done with it and closes it.

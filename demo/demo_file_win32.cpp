@@ -53,9 +53,7 @@ DemoFileStatus InspectOpenFile(HANDLE file, DemoInspection* demo) {
   DemoFileStatus status = CheckFile(file, &size);
   if (status != DemoFileStatus::kRead) return status;
   FileSource source = {file, size};
-  uint64_t read = 0;
-  *demo = InspectDemoPieces(ReadFromFile, &source, kInspectWindowSize, &read);
-  return read == size ? DemoFileStatus::kRead : DemoFileStatus::kCannotReadToMemory;
+  return InspectReadableFile(ReadFromFile, &source, size, demo);
 }
 
 // Opens the file for reading (others may read it too), runs what is to be

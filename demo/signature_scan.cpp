@@ -24,7 +24,7 @@ constexpr int kMode1024 = 2;  // its place in kResolutionModes
 // The tests before the one that completes each stop at a differing byte after
 // at most five matching ones, so a completed signature starts at most this far
 // beyond its attempt's start.
-constexpr size_t kMaxCursorAdvance = 7 * (kSignatureSize - 1);
+constexpr size_t kMaxCursorAdvance = kScanLookAhead - kSignatureSize;
 
 // One attempt: the eight tests in table order, each going on from where the
 // previous one stopped.

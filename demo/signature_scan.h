@@ -39,7 +39,8 @@ void DetectHltv(const uint8_t* bytes, size_t size, DemoScan* scan);
 // Both scans in their order, starting from a cleared HLTV mark.
 DemoScan ScanDemo(const uint8_t* bytes, size_t size);
 
-// How far one attempt of the resolution scan reads beyond its position.
+// How far one attempt of the resolution scan reads beyond its start: the
+// seven tests before the last stop after at most five matching bytes each.
 constexpr size_t kScanLookAhead = 7 * (kSignatureSize - 1) + kSignatureSize;
 
 // ScanDemo over a demo that arrives in pieces, so that its reader need not

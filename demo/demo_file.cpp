@@ -1,3 +1,4 @@
+// The platform-free part of reading a demo file.
 #include "demo/demo_file.h"
 
 const char* DemoFileMessage(DemoFileStatus status) {
@@ -8,4 +9,11 @@ const char* DemoFileMessage(DemoFileStatus status) {
     case DemoFileStatus::kRead: break;
   }
   return "";
+}
+
+DemoFileStatus InspectReadableFile(ReadDemoPiece read, void* source, uint64_t size,
+                                   DemoInspection* demo) {
+  uint64_t got = 0;
+  *demo = InspectDemoPieces(read, source, kInspectWindowSize, &got);
+  return got == size ? DemoFileStatus::kRead : DemoFileStatus::kCannotReadToMemory;
 }
