@@ -11,6 +11,7 @@ add_executable(quendrix_native_tests
   tests/native/signature_scan_test.cpp
   tests/native/scan_differential_test.cpp
   tests/native/demo_summary_test.cpp
+  tests/native/demo_structure_test.cpp
   tests/native/demo_writer_test.cpp
   tests/native/inspector_test.cpp
   tests/native/real_demos_test.cpp

@@ -11,9 +11,9 @@ const char* DemoFileMessage(DemoFileStatus status) {
   return "";
 }
 
-DemoFileStatus InspectReadableFile(ReadDemoPiece read, void* source, uint64_t size,
-                                   DemoInspection* demo) {
+DemoFileStatus InspectReadableFile(ReadDemoPiece read, ReadDemoAt readAt, void* source,
+                                   uint64_t size, DemoInspection* demo) {
   uint64_t got = 0;
-  *demo = InspectDemoPieces(read, source, kInspectWindowSize, &got);
+  *demo = InspectDemoPieces(read, readAt, source, size, kInspectWindowSize, &got);
   return got == size ? DemoFileStatus::kRead : DemoFileStatus::kCannotReadToMemory;
 }

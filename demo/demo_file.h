@@ -41,6 +41,6 @@ DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo);
 
 // What both platforms' InspectDemoFile do once the file has passed the checks
 // of its kind and size: the inspection through read, which gives no more than
-// size bytes; fewer than that could not be read.
-DemoFileStatus InspectReadableFile(ReadDemoPiece read, void* source, uint64_t size,
-                                   DemoInspection* demo);
+// size bytes (fewer than that could not be read), and readAt.
+DemoFileStatus InspectReadableFile(ReadDemoPiece read, ReadDemoAt readAt, void* source,
+                                   uint64_t size, DemoInspection* demo);

@@ -49,6 +49,19 @@ size_t ReadFromFile(void* source, uint8_t* into, size_t size) {
   return static_cast<size_t>(got);
 }
 
+// Where the sequential reading is left unmoved.
+size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size) {
+  FileSource* file = static_cast<FileSource*>(source);
+  size_t done = 0;
+  while (done < size) {
+    ssize_t got = pread(file->fd, into + done, size - done, static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
 DemoFileStatus ReadOpenFile(int fd, DemoBytes* demo) {
   size_t size = 0;
   DemoFileStatus status = CheckFile(fd, &size);
@@ -72,7 +85,7 @@ DemoFileStatus InspectOpenFile(int fd, DemoInspection* demo) {
   DemoFileStatus status = CheckFile(fd, &size);
   if (status != DemoFileStatus::kRead) return status;
   FileSource source = {fd, size};
-  return InspectReadableFile(ReadFromFile, &source, size, demo);
+  return InspectReadableFile(ReadFromFile, ReadFromFileAt, &source, size, demo);
 }
 
 // Opens the file, runs what is to be done with it and closes it.

@@ -36,6 +36,7 @@ DemoFileStatus ReadOpenFile(HANDLE file, DemoBytes* demo) {
 // No further than the size taken at the start; 0 at the end and on an error.
 struct FileSource {
   HANDLE file;
+  DWORD size;
   DWORD left;
 };
 
@@ -48,12 +49,31 @@ size_t ReadFromFile(void* source, uint8_t* into, size_t size) {
   return read;
 }
 
+bool MoveTo(HANDLE file, uint64_t offset) {
+  LONG high = static_cast<LONG>(offset >> 32);
+  SetLastError(NO_ERROR);
+  DWORD low = SetFilePointer(file, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, FILE_BEGIN);
+  return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
+// Puts the file pointer back where the sequential reading left it.
+size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size) {
+  FileSource* from = static_cast<FileSource*>(source);
+  DWORD read = 0;
+  if (MoveTo(from->file, offset) &&
+      !ReadFile(from->file, into, static_cast<DWORD>(size), &read, nullptr)) {
+    read = 0;
+  }
+  MoveTo(from->file, from->size - from->left);
+  return read;
+}
+
 DemoFileStatus InspectOpenFile(HANDLE file, DemoInspection* demo) {
   DWORD size = 0;
   DemoFileStatus status = CheckFile(file, &size);
   if (status != DemoFileStatus::kRead) return status;
-  FileSource source = {file, size};
-  return InspectReadableFile(ReadFromFile, &source, size, demo);
+  FileSource source = {file, size, size};
+  return InspectReadableFile(ReadFromFile, ReadFromFileAt, &source, size, demo);
 }
 
 // Opens the file for reading (others may read it too), runs what is to be

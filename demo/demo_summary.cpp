@@ -18,15 +18,18 @@ DemoInspection InspectDemo(const uint8_t* bytes, size_t size) {
   DemoInspection demo = {};
   demo.header = ReadDemoHeader(bytes, size);
   demo.scan = ScanDemo(bytes, size);
+  demo.structure = ReadDemoStructure(bytes, size);
   DeriveTexts(&demo);
   return demo;
 }
 
-DemoInspection InspectDemoPieces(ReadDemoPiece read, void* source, size_t windowSize,
-                                 uint64_t* bytesRead) {
+DemoInspection InspectDemoPieces(ReadDemoPiece read, ReadDemoAt readAt, void* source, uint64_t size,
+                                 size_t windowSize, uint64_t* bytesRead) {
   std::vector<uint8_t> window(windowSize > kSmallestWindow ? windowSize : kSmallestWindow);
   DemoInspection demo = {};
   PieceScan scan;
+  DemoWalk walk;
+  StartDemoWalk(&walk, size, readAt, source);
   uint64_t offset = 0;  // of the window's first byte in the demo
   size_t held = 0;
   for (bool first = true;; first = false) {
@@ -37,8 +40,10 @@ DemoInspection InspectDemoPieces(ReadDemoPiece read, void* source, size_t window
       atEnd = got == 0;
     }
     if (first) demo.header = ReadDemoHeader(window.data(), held);
-    const uint64_t keepFrom = ScanPiece(&scan, window.data(), held, offset, atEnd);
+    const uint64_t scanFrom = ScanPiece(&scan, window.data(), held, offset, atEnd);
+    const uint64_t walkFrom = WalkPiece(&walk, window.data(), held, offset);
     if (atEnd) break;
+    const uint64_t keepFrom = scanFrom < walkFrom ? scanFrom : walkFrom;
     const size_t kept = static_cast<size_t>(offset + held - keepFrom);
     memmove(window.data(), window.data() + (held - kept), kept);
     offset = keepFrom;
@@ -46,6 +51,7 @@ DemoInspection InspectDemoPieces(ReadDemoPiece read, void* source, size_t window
   }
   *bytesRead = offset + held;
   demo.scan = PieceScanResult(scan);
+  demo.structure = DemoWalkResult(walk);
   DeriveTexts(&demo);
   return demo;
 }

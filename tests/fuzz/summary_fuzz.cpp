@@ -26,6 +26,14 @@ size_t GivePiece(void* source, uint8_t* into, size_t size) {
   return piece;
 }
 
+size_t GiveAt(void* source, uint64_t offset, uint8_t* into, size_t size) {
+  Source* from = static_cast<Source*>(source);
+  if (offset >= from->size) return 0;
+  size_t piece = std::min<size_t>(size, from->size - offset);
+  memcpy(into, from->bytes + offset, piece);
+  return piece;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
@@ -48,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
 
   Source source = {bytes, size, 0};
   uint64_t read = 0;
-  DemoInspection pieces = InspectDemoPieces(GivePiece, &source, kSmallestWindow, &read);
+  DemoInspection pieces =
+      InspectDemoPieces(GivePiece, GiveAt, &source, size, kSmallestWindow, &read);
   char piecesSummary[kSummarySize];
   ComposeSummary(pieces, "-999999", "9999999", piecesSummary, sizeof piecesSummary);
   if (read != size || strcmp(summary, piecesSummary) != 0) abort();

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "demo/demo_summary.h"
+#include "tests/native/demo_walk_support.h"
 #include "tests/native/test_bytes.h"
+#include "tools/demo_writer.h"
 
 namespace {
 
@@ -86,6 +88,14 @@ size_t GivePiece(void* source, uint8_t* into, size_t size) {
   return piece;
 }
 
+size_t GiveAt(void* source, uint64_t offset, uint8_t* into, size_t size) {
+  const std::vector<uint8_t>& bytes = *static_cast<PieceSource*>(source)->bytes;
+  if (offset >= bytes.size()) return 0;
+  size_t piece = std::min<size_t>(size, bytes.size() - offset);
+  std::copy_n(bytes.begin() + static_cast<long>(offset), piece, into);
+  return piece;
+}
+
 TEST(InspectDemoPieces, GivesWhatTheWholeBufferGives) {
   std::mt19937 random(5);
   std::vector<std::vector<uint8_t>> demos = {
@@ -102,11 +112,17 @@ TEST(InspectDemoPieces, GivesWhatTheWholeBufferGives) {
     std::copy(chain.begin(), chain.end(), demo.begin() + static_cast<long>(at));
     demos.push_back(demo);
   }
+  // Written ones, whole and cut, whose frames straddle the seams.
+  DemoRecipe recipe;
+  recipe.playbackFrames = 30;
+  demos.push_back(WriteDemo(recipe));
+  demos.push_back(std::vector<uint8_t>(demos.back().begin(), demos.back().end() - 700));
   for (const std::vector<uint8_t>& bytes : demos) {
     for (size_t window : {size_t{0}, kSmallestWindow + 1, size_t{4096}}) {
       PieceSource source = {&bytes, 0, &random};
       uint64_t read = 0;
-      DemoInspection pieces = InspectDemoPieces(GivePiece, &source, window, &read);
+      DemoInspection pieces =
+          InspectDemoPieces(GivePiece, GiveAt, &source, bytes.size(), window, &read);
       EXPECT_EQ(read, bytes.size());
       std::vector<uint8_t> whole = bytes;
       whole.resize(std::max<size_t>(whole.size(), 1));  // InspectDemo wants a byte
@@ -115,6 +131,8 @@ TEST(InspectDemoPieces, GivesWhatTheWholeBufferGives) {
       ComposeSummary(pieces, "1", "2", got, sizeof got);
       ComposeSummary(expected, "1", "2", want, sizeof want);
       EXPECT_STREQ(got, want) << bytes.size() << " bytes, window " << window;
+      EXPECT_EQ(Describe(pieces.structure), Describe(expected.structure))
+          << bytes.size() << " bytes, window " << window;
     }
   }
 }

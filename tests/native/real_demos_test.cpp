@@ -1,6 +1,10 @@
 // Recordings made by players, read where they lie. What each holds is written
 // down beside them; the resolution scan knows only 1024 x 768 of their
-// viewports, and the HLTV proxy's recording carries the marker.
+// viewports, and the HLTV proxy's recording carries the marker. Their
+// structure was worked out from the files with the layout, apart from the
+// walker: each is intact, its duration and frames are its playback entry's
+// track time and frame count, and its viewport is the one written down beside
+// it (the HLTV proxy's and protocol 4's store none).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,20 +24,35 @@ struct Recording {
   const char* width;
   const char* height;
   bool hltv;
+  bool intact;
+  float duration;
+  int64_t frames;
+  int32_t viewportWidth;  // 0: none stored
+  int32_t viewportHeight;
+  uint32_t mapCrc;
 };
 
 const Recording kRecordings[] = {
-    {"basic.dem", "5", "48", "N/A", "c1a0", "valve", "*", "*", false},
-    {"weapon.dem", "5", "48", "N/A", "crossfire", "cstrike", "1024", "768", false},
-    {"hldm.dem", "5", "48", "N/A", "stalkyard", "valve", "*", "*", false},
-    {"1016.dem", "4", "40", "1.0.1.3", "c2a1", "valve", "*", "*", false},
-    {"cool.dem", "4", "40", "1.0.1.3", "subtransit", "tfc", "*", "*", false},
+    {"basic.dem", "5", "48", "N/A", "c1a0", "valve", "*", "*", false, true, 2.886082f, 289, 1278,
+     1414, 0x00000000},
+    {"weapon.dem", "5", "48", "N/A", "crossfire", "cstrike", "1024", "768", false, true, 7.352692f,
+     736, 1024, 768, 0x00000000},
+    {"hldm.dem", "5", "48", "N/A", "stalkyard", "valve", "*", "*", false, true, 10.093574f, 287,
+     1440, 1080, 0x6E0341F3},
+    {"1016.dem", "4", "40", "1.0.1.3", "c2a1", "valve", "*", "*", false, true, 30.993347f, 2217, 0,
+     0, 0x00000000},
+    {"cool.dem", "4", "40", "1.0.1.3", "subtransit", "tfc", "*", "*", false, true, 57.530144f, 4137,
+     0, 0, 0x00000000},
     {"demotesttestste.dem-2405171129-cs_assault.dem", "5", "48", "N/A", "cs_assault", "cstrike",
-     "1024", "768", true},
-    {"normvozduh.dem", "5", "48", "N/A", "cs_assault", "cstrike", "*", "*", false},
-    {"dirka_v_dust2_duck.dem", "5", "48", "N/A", "de_dust2", "cstrike", "*", "*", false},
-    {"minangles.dem", "5", "48", "N/A", "de_nuke", "cstrike", "*", "*", false},
-    {"one_jump_one_time.dem", "5", "48", "N/A", "cs_assault", "cstrike", "*", "*", false},
+     "1024", "768", true, true, 14.149064f, 228, 0, 0, 0x00000000},
+    {"normvozduh.dem", "5", "48", "N/A", "cs_assault", "cstrike", "*", "*", false, true, 2.555054f,
+     70, 1440, 900, 0x2E5E0E13},
+    {"dirka_v_dust2_duck.dem", "5", "48", "N/A", "de_dust2", "cstrike", "*", "*", false, true,
+     8.321655f, 338, 1760, 990, 0x451B6DA9},
+    {"minangles.dem", "5", "48", "N/A", "de_nuke", "cstrike", "*", "*", false, true, 10.669895f,
+     640, 1440, 881, 0x97408A07},
+    {"one_jump_one_time.dem", "5", "48", "N/A", "cs_assault", "cstrike", "*", "*", false, true,
+     4.814185f, 362, 1920, 1080, 0x2E5E0E13},
 };
 
 void PrintTo(const Recording& r, std::ostream* out) {
@@ -63,6 +82,18 @@ TEST_P(RealRecordings, InspectedAsRecorded) {
     EXPECT_STREQ(demo.scan.width, r.width);
     EXPECT_STREQ(demo.scan.height, r.height);
     EXPECT_EQ(demo.scan.isHltv, r.hltv);
+    const DemoStructure& found = demo.structure;
+    EXPECT_EQ(found.intact, r.intact);
+    EXPECT_EQ(found.problems.size(), 0u) << found.problems[0];
+    EXPECT_FLOAT_EQ(static_cast<float>(found.duration), r.duration);
+    EXPECT_EQ(found.frames, r.frames);
+    EXPECT_EQ(found.hasViewport, r.viewportWidth != 0);
+    EXPECT_EQ(found.viewportWidth, r.viewportWidth);
+    EXPECT_EQ(found.viewportHeight, r.viewportHeight);
+    EXPECT_EQ(found.mapCrc, r.mapCrc);
+    ASSERT_EQ(found.segments.size(), 2u);
+    EXPECT_STREQ(found.segments[0].description, "LOADING");
+    EXPECT_EQ(found.segments[1].frames, r.frames);
   }
 }
 

@@ -1,0 +1,113 @@
+// A demo's structure past its header: the directory as stored, the walk of
+// the frames of each of its segments, and for a recording without a sound
+// directory the walk from the header's end through its loading and playback
+// parts. Only frame headers and lengths are read, never message bodies.
+// Portable: no platform headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+constexpr size_t kDemoHeaderSize = 544;
+constexpr size_t kDirectoryEntrySize = 92;
+constexpr int32_t kMostDirectoryEntries = 1024;
+constexpr size_t kSegmentDescriptionSize = 64;
+
+// One directory entry, as stored.
+struct DemoSegment {
+  int32_t type;  // 0 loading, 1 playback
+  char description[kSegmentDescriptionSize + 1];
+  int32_t flags;
+  int32_t cdTrack;
+  float time;
+  int32_t frames;
+  int32_t offset;
+  int32_t length;
+};
+
+// Where the frames of a recording lie when walked from the header's end: the
+// loading part runs from kDemoHeaderSize to loadingEnd, the playback part from
+// there to playbackEnd, both of whole, sound frames only.
+struct RecordingParts {
+  uint64_t loadingEnd = 0;      // 0 when the loading part never ended
+  uint64_t playbackEnd = 0;     // loadingEnd when no playback frame is whole
+  bool playbackClosed = false;  // its last frame is a next-section frame
+  float lastTime = 0.0f;        // of the last whole playback frame
+  int32_t lastFrameNumber = 0;
+  int64_t playbackMessages = 0;  // network-message frames of type 1
+};
+
+struct DemoStructure {
+  int32_t demoProtocol = 0;
+  bool knownProtocol = false;  // 4 or 5; otherwise no frames are walked
+  uint32_t mapCrc = 0;
+  uint32_t directoryOffset = 0;
+  std::vector<DemoSegment> segments;  // empty unless the directory is sound
+  bool intact = false;
+  // Over the segments other than loading ones when intact, else the playback
+  // part; only known protocols have them.
+  double duration = 0.0;
+  int64_t frames = 0;
+  bool hasViewport = false;
+  int32_t viewportWidth = 0;
+  int32_t viewportHeight = 0;
+  std::vector<std::string> problems;  // empty exactly when intact
+  RecordingParts parts;               // walked whenever the protocol is known
+};
+
+// Fills into with size bytes of the demo from offset on and gives how many
+// there were; fewer only at its end.
+using ReadDemoAt = size_t (*)(void* source, uint64_t offset, uint8_t* into, size_t size);
+
+// How far a frame's fixed part reaches beyond its start: a network message of
+// demo protocol 5 up to its message length. A walker waiting in a window keeps
+// no more than this.
+constexpr size_t kWalkLookAhead = 9 + 436 + 28 + 4;
+
+// The walk from the header's end through the loading and the playback part.
+struct PartsWalk {
+  enum Phase { kLoading, kLoadingClosed, kPlayback, kDone };
+  uint64_t at = kDemoHeaderSize;
+  Phase phase = kLoading;
+  RecordingParts parts;
+  bool hasViewport = false;
+  int32_t viewportWidth = 0, viewportHeight = 0;
+  std::string problem;
+};
+// The walk of one segment from its offset to its stated end.
+struct SegmentWalk {
+  uint64_t at = 0, end = 0;
+  bool done = false;
+  int lastType = -1;
+  float lastTime = 0.0f;
+  int64_t messages = 0;
+  bool hasViewport = false;
+  int32_t viewportWidth = 0, viewportHeight = 0;
+  std::string problem;
+};
+
+// The walk of a demo whose bytes a reader passes in windows, in order. The
+// header and the directory are read first through readAt; each window then
+// advances every walker as far as the frames it holds allow.
+struct DemoWalk {
+  uint64_t size = 0;
+  DemoStructure found;  // header and directory, with their problems
+  std::vector<SegmentWalk> segments;
+  PartsWalk parts;
+};
+
+// Reads the header and the directory of a demo of size bytes.
+void StartDemoWalk(DemoWalk* walk, uint64_t size, ReadDemoAt readAt, void* source);
+
+// window holds size bytes of the demo from offset on, which must not lie past
+// the offset the previous call returned. Returns the offset from which the
+// next window must hold the demo's bytes (at most offset + size).
+uint64_t WalkPiece(DemoWalk* walk, const uint8_t* window, size_t size, uint64_t offset);
+
+// The structure, once every window has been walked.
+DemoStructure DemoWalkResult(const DemoWalk& walk);
+
+// The whole walk over a demo held whole in memory.
+DemoStructure ReadDemoStructure(const uint8_t* bytes, size_t size);
