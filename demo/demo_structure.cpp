@@ -77,7 +77,13 @@ float LeFloat(const uint8_t* at) {
   return value;
 }
 
-std::string Sentence(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// MinGW's C99 printf, which the C++ library turns on, is checked as gnu_printf.
+#ifdef __MINGW_PRINTF_FORMAT
+#define SENTENCE_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define SENTENCE_FORMAT printf
+#endif
+std::string Sentence(const char* format, ...) __attribute__((format(SENTENCE_FORMAT, 1, 2)));
 std::string Sentence(const char* format, ...) {
   char text[256];
   va_list args;
