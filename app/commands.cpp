@@ -2,7 +2,6 @@
 
 #include <commdlg.h>
 
-#include "app/main_dialog.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"

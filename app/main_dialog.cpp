@@ -117,7 +117,7 @@ void DeleteAndClear(GdiObject& object) {
 }
 
 void ReleaseGraphics() {
-  DeleteAndClear(app.mapBitmap);
+  ReleaseMapPreview();
   DeleteAndClear(app.backgroundBitmap);
   DeleteAndClear(app.dialogBrush);
   DeleteAndClear(app.editBrush);
@@ -133,10 +133,6 @@ INT_PTR ColourControl(WPARAM dc, HBRUSH brush) {
 }
 
 }  // namespace
-
-void ReleaseMapPreview() {
-  DeleteAndClear(app.mapBitmap);
-}
 
 void LoadPendingDemo(HWND window) {
   if (lstrlenA(app.pendingDemoPath) <= 2) return;

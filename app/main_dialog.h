@@ -13,6 +13,3 @@ void PaintWindow(HDC dc);
 
 // In the middle of the primary display's full-screen area.
 void CenterWindow(HWND window);
-
-// Drops the current map preview, as each new load does first.
-void ReleaseMapPreview();

@@ -41,6 +41,11 @@ void LoadMapPreview(const char* mapName) {
   app.mapBitmap = fits ? LoadBitmapFile(previewPath) : nullptr;
 }
 
+void ReleaseMapPreview() {
+  if (app.mapBitmap != nullptr) DeleteObject(app.mapBitmap);
+  app.mapBitmap = nullptr;
+}
+
 HBITMAP LoadBitmapFile(const char* path) {
   return static_cast<HBITMAP>(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
 }

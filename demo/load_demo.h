@@ -11,5 +11,8 @@ void LoadDemo(HWND window, const char* path);
 // executable in app.mapBitmap, or none.
 void LoadMapPreview(const char* mapName);
 
+// Drops the current map preview, as each new load does first.
+void ReleaseMapPreview();
+
 // A bitmap file as a device-dependent bitmap, or none.
 HBITMAP LoadBitmapFile(const char* path);

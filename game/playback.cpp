@@ -5,15 +5,17 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/main_dialog.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"
+#include "demo/load_demo.h"
 #include "game/settings.h"
 
 namespace {
 
-void Warn(const char* text) { ShowMessage(text, MB_ICONWARNING); }
+void Warn(const char* text) {
+  ShowMessage(text, MB_ICONWARNING);
+}
 
 // Without the resolution read at start there would be nothing to put back,
 // so the game's values are then left alone altogether.
