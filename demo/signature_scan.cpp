@@ -141,8 +141,19 @@ __attribute__((always_inline)) inline size_t FindPassing(const uint8_t* bytes, s
 
 typedef uint8_t Lanes16 __attribute__((vector_size(16)));
 
-#if defined(__x86_64__)
+// Without a target of its own: on an x86 processor without SSE2 the compiler
+// splits the vectors into what the processor has.
+size_t FindPassingPlain(const uint8_t* bytes, size_t size, size_t from) {
+  return FindPassing<Lanes16>(bytes, size, from);
+}
+
+#if defined(__i386__) || defined(__x86_64__)
 typedef uint8_t Lanes32 __attribute__((vector_size(32)));
+
+__attribute__((target("sse2"))) size_t FindPassingSse2(const uint8_t* bytes, size_t size,
+                                                       size_t from) {
+  return FindPassing<Lanes16>(bytes, size, from);
+}
 
 __attribute__((target("avx2"))) size_t FindPassingAvx2(const uint8_t* bytes, size_t size,
                                                        size_t from) {
@@ -150,18 +161,31 @@ __attribute__((target("avx2"))) size_t FindPassingAvx2(const uint8_t* bytes, siz
 }
 #endif
 
+bool ProcessorRuns(SievePath path) {
+  switch (path) {
+#if defined(__i386__) || defined(__x86_64__)
+    case SievePath::kAvx2: return __builtin_cpu_supports("avx2");
+    case SievePath::kSse2: return __builtin_cpu_supports("sse2");
+#endif
+    case SievePath::kPlain: return true;
+    default: return false;
+  }
+}
+
+SievePath& ChosenSievePath() {
+  static SievePath path = WidestSievePath();
+  return path;
+}
+
 // Examines the positions from .. until - 1 of the window that pass the sieve.
 void Run(PieceScan* scan, const Window& window, size_t from, size_t until) {
-#if defined(__x86_64__)
-  const bool avx2 = __builtin_cpu_supports("avx2");
+  size_t (*next)(const uint8_t*, size_t, size_t) = FindPassingPlain;
+#if defined(__i386__) || defined(__x86_64__)
+  if (ChosenSievePath() == SievePath::kAvx2) next = FindPassingAvx2;
+  if (ChosenSievePath() == SievePath::kSse2) next = FindPassingSse2;
 #endif
-  auto next = [&](size_t at) {
-#if defined(__x86_64__)
-    if (avx2) return FindPassingAvx2(window.bytes, window.size, at);
-#endif
-    return FindPassing<Lanes16>(window.bytes, window.size, at);
-  };
-  for (size_t at = next(from); at < until && Wanted(*scan); at = next(at + 1)) {
+  for (size_t at = next(window.bytes, window.size, from); at < until && Wanted(*scan);
+       at = next(window.bytes, window.size, at + 1)) {
     Examine(scan, window, at);
   }
 }
@@ -224,6 +248,18 @@ uint64_t ScanPiece(PieceScan* scan, const uint8_t* window, size_t size, uint64_t
   const uint64_t keepFrom =
       scan->nextPosition > kMaxCursorAdvance ? scan->nextPosition - kMaxCursorAdvance : 0;
   return keepFrom > offset ? keepFrom : offset;
+}
+
+SievePath WidestSievePath() {
+  if (ProcessorRuns(SievePath::kAvx2)) return SievePath::kAvx2;
+  if (ProcessorRuns(SievePath::kSse2)) return SievePath::kSse2;
+  return SievePath::kPlain;
+}
+
+bool UseSievePath(SievePath path) {
+  if (!ProcessorRuns(path)) return false;
+  ChosenSievePath() = path;
+  return true;
 }
 
 DemoScan PieceScanResult(const PieceScan& found) {

@@ -64,3 +64,13 @@ uint64_t ScanPiece(PieceScan* scan, const uint8_t* window, size_t size, uint64_t
 
 // What ScanDemo gives, once the window at the end has been scanned.
 DemoScan PieceScanResult(const PieceScan& scan);
+
+// The instructions with which the scans sieve the bytes. The scans take the
+// widest path that the processor runs, as WidestSievePath finds it: SSE2 and
+// AVX2 exist on x86 processors only.
+enum class SievePath { kPlain, kSse2, kAvx2 };
+SievePath WidestSievePath();
+
+// Makes the scans take the path from now on, so that tests can run each;
+// false, and nothing changed, when the processor cannot run it.
+bool UseSievePath(SievePath path);

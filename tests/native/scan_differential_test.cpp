@@ -1,7 +1,8 @@
 // The program's scans, over the whole buffer and window by window as a reader
 // of pieces holds it, against the literal reference on many buffers: random
 // ones, ones built from pieces of the signatures (where the shared cursor and
-// the skipping matter), written demos, and the players' recordings.
+// the skipping matter), written demos, and the players' recordings. Each on
+// every sieve path that this processor runs.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -80,7 +81,24 @@ std::vector<std::vector<uint8_t>> Pieces() {
   return pieces;
 }
 
-TEST(ScanDifferential, StructuredBuffers) {
+class ScanDifferential : public testing::TestWithParam<SievePath> {
+ protected:
+  void SetUp() override {
+    if (!UseSievePath(GetParam())) GTEST_SKIP() << "this processor does not run the path";
+  }
+  void TearDown() override { UseSievePath(WidestSievePath()); }
+};
+
+std::string PathName(const testing::TestParamInfo<SievePath>& path) {
+  const char* names[] = {"Plain", "Sse2", "Avx2"};
+  return names[static_cast<int>(path.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Sieve, ScanDifferential,
+                         testing::Values(SievePath::kPlain, SievePath::kSse2, SievePath::kAvx2),
+                         PathName);
+
+TEST_P(ScanDifferential, StructuredBuffers) {
   const std::vector<std::vector<uint8_t>> pieces = Pieces();
   std::mt19937 random(20261207);
   for (int round = 0; round < 200000; ++round) {
@@ -95,7 +113,7 @@ TEST(ScanDifferential, StructuredBuffers) {
   }
 }
 
-TEST(ScanDifferential, CursorChainsAcrossWindowSeams) {
+TEST_P(ScanDifferential, CursorChainsAcrossWindowSeams) {
   // One attempt's tests in a row: beginnings of signatures in table order, the
   // last whole, so that an attempt far before a signature is the one that
   // completes it; placed anywhere, also across the seams of the windows.
@@ -124,7 +142,7 @@ TEST(ScanDifferential, CursorChainsAcrossWindowSeams) {
   }
 }
 
-TEST(ScanDifferential, RandomBuffersOverASmallAlphabet) {
+TEST_P(ScanDifferential, RandomBuffersOverASmallAlphabet) {
   // Bytes drawn from those that occur in the signatures, so that near-misses
   // and overlaps are frequent.
   const uint8_t alphabet[] = {0x00, 0x00, 0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x08, 0x20, 0x2C,
@@ -137,7 +155,7 @@ TEST(ScanDifferential, RandomBuffersOverASmallAlphabet) {
   }
 }
 
-TEST(ScanDifferential, LongBuffersWithSignaturesPlantedLate) {
+TEST_P(ScanDifferential, LongBuffersWithSignaturesPlantedLate) {
   // Long enough for the sixteen-byte sieve, with a signature near every place
   // where the sieve's blocks meet and near the end.
   std::mt19937 random(11);
@@ -155,7 +173,7 @@ TEST(ScanDifferential, LongBuffersWithSignaturesPlantedLate) {
   }
 }
 
-TEST(ScanDifferential, WrittenDemos) {
+TEST_P(ScanDifferential, WrittenDemos) {
   const std::pair<int, int> resolutions[] = {{1280, 960}, {1024, 768},  {800, 600},   {640, 480},
                                              {400, 300},  {1440, 1080}, {1920, 1080}, {0, 0}};
   uint32_t seed = 1;
@@ -172,7 +190,7 @@ TEST(ScanDifferential, WrittenDemos) {
   }
 }
 
-TEST(ScanDifferential, RealRecordingsAndEveryPrefixOfTheirEnds) {
+TEST_P(ScanDifferential, RealRecordingsAndEveryPrefixOfTheirEnds) {
   DIR* folder = opendir(QUENDRIX_CORPUS_DIR);
   if (folder == nullptr) GTEST_SKIP() << "no recordings at " << QUENDRIX_CORPUS_DIR;
   int files = 0;
