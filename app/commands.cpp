@@ -26,7 +26,6 @@ BOOL BrowseForFile(char* buffer, DWORD size, HWND owner, const char* filter, con
 
 void ChooseDemo(HWND window) {
   if (BrowseForDemo(app.demoPath, sizeof app.demoPath, window)) {
-    app.pendingDemoPath[0] = '\0';
     SetDlgItemTextA(window, IDC_DEMOPATH, app.demoPath);
   }
   LoadDemoFromField(window);
@@ -64,8 +63,11 @@ BOOL BrowseForGameExe(char* buffer, DWORD size, HWND owner) {
                        "Browse Half-Life Executable");
 }
 
+// The field's demo is the one shown from now on, so it is also the one that
+// "Play!" plays: a demo handed over earlier is no longer pending.
 void LoadDemoFromField(HWND window) {
   GetDlgItemTextA(window, IDC_DEMOPATH, app.demoPath, sizeof app.demoPath);
+  app.pendingDemoPath[0] = '\0';
   ReleaseMapPreview();
   LoadDemo(window, app.demoPath);
 }

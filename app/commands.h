@@ -6,7 +6,8 @@
 // command, handled or not.
 INT_PTR HandleCommand(HWND window, WPARAM wParam);
 
-// Loads the demo named in the demo-path field.
+// Loads the demo named in the demo-path field, which "Play!" then plays, also
+// after a hand-over.
 void LoadDemoFromField(HWND window);
 
 // The open-file choosers; non-zero when the user chose an existing file,

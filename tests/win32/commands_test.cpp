@@ -160,7 +160,7 @@ TEST_F(CommandsTest, BrowseForTheGameLeavesTheRegistryToSave) {
   EXPECT_EQ(std::string(saved.data.begin(), saved.data.end()), game_ + "\\hl.exe" + '\0');
 }
 
-TEST_F(CommandsTest, PlayTheHandedOverDemoThenTheFieldsOne) {
+TEST_F(CommandsTest, PlayPlaysTheDemoTheWindowShows) {
   InstallGame();
   std::string first = Demo("first.dem", "de_first", "cstrike", 640, 480);
   std::string handed = Demo("handed.dem", "de_handed", "cstrike", 800, 600);
@@ -171,20 +171,21 @@ TEST_F(CommandsTest, PlayTheHandedOverDemoThenTheFieldsOne) {
   TypeAndEnter(window, typed);
   ASSERT_TRUE(ShowsInfo(window, Summary("de_typed", "cstrike", "400x300")));
 
-  // The hand-over is played first, at the typed demo's resolution, since
-  // that is the last one inspected.
+  // The typed demo is shown, so it is the one played, not the handed-over one.
   std::map<std::string, std::string> report = Play(window);
   EXPECT_EQ(report["command line"],
             game_ + "\\hl.exe  -game cstrike -console +connect localhost +playdemo quendrix.dem ");
   EXPECT_EQ(report["EngineModeW"], "400");
-  EXPECT_EQ(ReadFileBytes(game_ + "\\report.dem"), ReadFileBytes(handed));
+  EXPECT_EQ(ReadFileBytes(game_ + "\\report.dem"), ReadFileBytes(typed));
   EXPECT_EQ(ControlText(window, IDC_DEMOPATH), "");
   EXPECT_EQ(GetFileAttributesA((game_ + "\\cstrike\\quendrix.dem").c_str()),
             INVALID_FILE_ATTRIBUTES);
 
-  // Then the one last read from the field.
+  // A hand-over that is not replaced is played as it came.
+  EXPECT_EQ(WaitForExit(Start(handed), kWaitMs), 0u);
+  ASSERT_TRUE(ShowsInfo(window, Summary("de_handed", "cstrike", "800x600")));
   Play(window);
-  EXPECT_EQ(ReadFileBytes(game_ + "\\report.dem"), ReadFileBytes(typed));
+  EXPECT_EQ(ReadFileBytes(game_ + "\\report.dem"), ReadFileBytes(handed));
 }
 
 TEST_F(CommandsTest, ASecondStartWhileTheGameRunsIsAnsweredAfterIt) {
