@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "app/resources/resource.h"
@@ -22,14 +21,6 @@ void Warn(const char* text) {
 bool ResolutionSwapApplies() {
   return strlen(app.demoResHeight) > 1 && strlen(app.demoResWidth) > 1 && !app.isHltvDemo &&
          app.currentResWidth[0] != '\0' && app.currentResHeight[0] != '\0';
-}
-
-void WriteResolutionValue(HKEY key, const char* name, const char* text) {
-  DWORD value = static_cast<DWORD>(strtol(text, nullptr, 10));
-  if (RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                     sizeof value) != ERROR_SUCCESS) {
-    Warn("Could not set the EMH key value.");
-  }
 }
 
 // A text cut to fit would name another file or start the game with other
@@ -58,23 +49,18 @@ void ClearDemo(HWND window, char* demoPathText) {
 
 }  // namespace
 
-void WriteGameResolution(const char* heightText, const char* widthText) {
-  HKEY key = OpenGameSettingsKey(KEY_ALL_ACCESS);
-  if (key == nullptr) {
-    Warn("Could not read Half-Life registry.");
-    return;
-  }
-  WriteResolutionValue(key, "EngineModeH", heightText);
-  WriteResolutionValue(key, "EngineModeW", widthText);
-  RegCloseKey(key);
-}
-
 void ApplyDemoResolution() {
-  if (ResolutionSwapApplies()) WriteGameResolution(app.demoResHeight, app.demoResWidth);
+  if (!ResolutionSwapApplies()) return;
+  // Kept until the write-back, so that an end of the program in between does
+  // not leave the game at the demo's resolution for good.
+  RecordStartTimeResolution();
+  WriteGameResolution(app.demoResHeight, app.demoResWidth);
 }
 
 void RestoreCurrentResolution() {
-  if (ResolutionSwapApplies()) WriteGameResolution(app.currentResHeight, app.currentResWidth);
+  if (!ResolutionSwapApplies()) return;
+  WriteGameResolution(app.currentResHeight, app.currentResWidth);
+  RemoveResolutionRecord();
 }
 
 bool PlayDemo(HWND window, char* demoPathText) {

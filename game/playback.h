@@ -12,9 +12,7 @@ bool PlayDemo(HWND window, char* demoPathText);
 
 // The demo's resolution into the game's settings, and the one read at start
 // back again, when the swap applies: a detected, non-HLTV resolution and a
-// known start-time one.
+// known start-time one. The start-time one is recorded in the program's own
+// settings from the first to the second.
 void ApplyDemoResolution();
 void RestoreCurrentResolution();
-
-// EngineModeH, then EngineModeW, as REG_DWORD values of the game's key.
-void WriteGameResolution(const char* heightText, const char* widthText);

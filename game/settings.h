@@ -6,7 +6,9 @@
 
 // Reads the settings into the state and their fields of the main window, the
 // game's resolution into currentResWidth/currentResHeight, and derives
-// gameDir. Each value that cannot be read is reported and skipped.
+// gameDir. Each value that cannot be read is reported and skipped. A
+// resolution recorded by a program that was ended while a game ran is written
+// back into the game's values first and taken as the game's resolution.
 void LoadSettings(HWND window);
 
 // Derives gameDir, registers the .DEM association and writes the three
@@ -17,3 +19,13 @@ bool SaveSettings();
 // second, opened with the access asked for; none when neither opens. The
 // caller closes it.
 HKEY OpenGameSettingsKey(REGSAM access);
+
+// EngineModeH, then EngineModeW, as REG_DWORD values of the game's key; each
+// failure is reported.
+void WriteGameResolution(const char* heightText, const char* widthText);
+
+// The start-time resolution kept in the program's own settings while a game
+// runs at a demo's, and removed once it has been written back. Silent: without
+// a record the game is still played.
+void RecordStartTimeResolution();
+void RemoveResolutionRecord();

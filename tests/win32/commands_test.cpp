@@ -43,6 +43,20 @@ class CommandsTest : public ProgramTest {
     return WaitUntil([&] { return ControlText(window, IDC_INFO) == text; });
   }
 
+  // The stand-in game keeps running until the test sets the event.
+  void KeepTheGameRunning(const char* event) {
+    std::string orders = std::string("wait ") + event;
+    scratch_.Write("Half-Life Game\\orders.txt",
+                   std::vector<uint8_t>(orders.begin(), orders.end()));
+  }
+
+  DWORD GameValue(const char* name) {
+    RegistryValue value = ReadRegistryValue(HKEY_CURRENT_USER, kHalfLife, name);
+    DWORD number = 0;
+    if (value.data.size() == 4) memcpy(&number, value.data.data(), 4);
+    return value.exists ? number : 0xDEADu;
+  }
+
   // Plays and waits for the game to end and the window to be cleared.
   std::map<std::string, std::string> Play(HWND window) {
     DeleteFileA((game_ + "\\report.txt").c_str());
@@ -190,9 +204,7 @@ TEST_F(CommandsTest, PlayPlaysTheDemoTheWindowShows) {
 
 TEST_F(CommandsTest, ASecondStartWhileTheGameRunsIsAnsweredAfterIt) {
   InstallGame();
-  scratch_.Write("Half-Life Game\\orders.txt",
-                 std::vector<uint8_t>{'w', 'a', 'i', 't', ' ', 'Q', 'u', 'e', 'n', 'd', 'r', 'i',
-                                      'x', 'T', 'e', 's', 't', 'G', 'o'});
+  KeepTheGameRunning("QuendrixTestGo");
   HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "QuendrixTestGo");
   std::string playing = Demo("playing.dem", "de_playing", "cstrike", 640, 480);
   std::string next = Demo("next.dem", "de_next", "valve", 1152, 864);
@@ -209,6 +221,62 @@ TEST_F(CommandsTest, ASecondStartWhileTheGameRunsIsAnsweredAfterIt) {
   EXPECT_TRUE(ShowsInfo(window, Summary("de_next", "valve", "1152x864")));
   EXPECT_EQ(ControlText(window, IDC_DEMOPATH), next);
   CloseHandle(go);
+}
+
+TEST_F(CommandsTest, EndedWhileTheGameRunsTheNextStartPutsTheResolutionBack) {
+  InstallGame();
+  KeepTheGameRunning("QuendrixTestEnd");
+  HANDLE end = CreateEventA(nullptr, TRUE, FALSE, "QuendrixTestEnd");
+  std::string demo = Demo("small.dem", "de_small", "cstrike", 640, 480);
+  HWND window = StartWindow(demo);
+  ASSERT_NE(window, nullptr);
+  Click(window, IDC_PLAY);
+  ASSERT_TRUE(WaitUntil([&] {
+    return GetFileAttributesA((game_ + "\\report.txt.part").c_str()) != INVALID_FILE_ATTRIBUTES;
+  }));
+  // As the Task Manager ends it; then the game ends too.
+  ASSERT_TRUE(TerminateProcess(first_.hProcess, 1));
+  EXPECT_EQ(WaitForExit(first_, kWaitMs), 1u);
+  SetEvent(end);
+  ASSERT_TRUE(WaitUntil([&] { return !ReadStandInReport(game_).empty(); }));
+  EXPECT_EQ(ReadStandInReport(game_)["record"], "1024 x 768");
+  EXPECT_EQ(GameValue("EngineModeW"), 640u) << "left at the demo's";
+  CloseHandle(end);
+
+  // The next start puts the start-time values back, silently.
+  window = StartWindow(demo);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ControlText(window, IDC_INFO), Summary("de_small", "cstrike", "640x480"));
+  EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr);
+  EXPECT_EQ(GameValue("EngineModeW"), 1024u);
+  EXPECT_EQ(GameValue("EngineModeH"), 768u);
+  EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, kSettings, "EngineModeWToRestore").exists);
+
+  // And a normal game after it leaves them.
+  DeleteFileA((game_ + "\\orders.txt").c_str());
+  EXPECT_EQ(Play(window)["EngineModeW"], "640");
+  EXPECT_EQ(GameValue("EngineModeW"), 1024u);
+  EXPECT_EQ(GameValue("EngineModeH"), 768u);
+  EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr);
+}
+
+TEST_F(CommandsTest, ValuesChangedByHandAfterANormalGameSurviveTheNextStart) {
+  InstallGame();
+  std::string demo = Demo("small.dem", "de_small", "cstrike", 640, 480);
+  HWND window = StartWindow(demo);
+  ASSERT_NE(window, nullptr);
+  Play(window);
+  PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(WaitForExit(first_, kWaitMs), 0u);
+  SetRegistryDword(HKEY_CURRENT_USER, kHalfLife, "EngineModeW", 1152);
+  SetRegistryDword(HKEY_CURRENT_USER, kHalfLife, "EngineModeH", 864);
+
+  window = StartWindow(demo);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ControlText(window, IDC_INFO),
+            Summary("de_small", "cstrike", "640x480", false, "1152x864"));
+  EXPECT_EQ(GameValue("EngineModeW"), 1152u);
+  EXPECT_EQ(GameValue("EngineModeH"), 864u);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ using Texts = std::vector<std::string>;
 
 const char kHalfLife[] = "Software\\Valve\\Half-Life\\Settings";
 const char kCounterStrike[] = "Software\\Valve\\CounterStrike\\Settings";
+const char kSettings[] = "Software\\Tolvanek\\Quendrix\\Settings";
 
 std::string CurrentFolder() {
   char folder[MAX_PATH];
@@ -31,10 +32,25 @@ DWORD Dword(const char* key, const char* name) {
   return value.exists ? number : 0xDEADu;
 }
 
+bool RecordLeft() {
+  return ReadRegistryValue(HKEY_CURRENT_USER, kSettings, "EngineModeWToRestore").exists ||
+         ReadRegistryValue(HKEY_CURRENT_USER, kSettings, "EngineModeHToRestore").exists;
+}
+
+bool SettingsKeyThere() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+    return false;
+  }
+  RegCloseKey(key);
+  return true;
+}
+
 class PlaybackTest : public testing::Test {
  protected:
   void SetUp() override {
     DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Valve");
+    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Tolvanek");
     app = AppState();
     game_ = scratch_.Join("Half-Life Game");
     CreateDirectoryA(game_.c_str(), nullptr);
@@ -61,6 +77,8 @@ class PlaybackTest : public testing::Test {
   void TearDown() override {
     if (app.mapBitmap != nullptr) DeleteObject(app.mapBitmap);
     DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Valve");
+    UnlockKey(HKEY_CURRENT_USER, kSettings);
+    DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Tolvanek");
     app = AppState();
   }
 
@@ -93,6 +111,7 @@ TEST_F(PlaybackTest, PlaysAtTheDemosResolutionAndPutsEverythingBack) {
   scratch_.Write("Half-Life Game\\orders.txt",
                  std::vector<uint8_t>{'s', 'e', 't', '-', 'r', 'e', 's', 'o', 'l', 'u', 't', 'i',
                                       'o', 'n', ' ', '1', '2', '8', '0', ' ', '9', '6', '0'});
+  SetRegistryValue(HKEY_CURRENT_USER, kSettings, "Path", REG_SZ, "hl.exe", 7);
   ASSERT_TRUE(PlayDemo(window_.handle(), demoPath_));
   std::map<std::string, std::string> report = Report();
   EXPECT_EQ(report["command line"],
@@ -100,8 +119,11 @@ TEST_F(PlaybackTest, PlaysAtTheDemosResolutionAndPutsEverythingBack) {
   EXPECT_EQ(report["working folder"], CurrentFolder());
   EXPECT_EQ(report["EngineModeW"], "640");
   EXPECT_EQ(report["EngineModeH"], "480");
+  EXPECT_EQ(report["record"], "1024 x 768") << "kept while the game runs";
   EXPECT_EQ(report["copy"], "there");
   EXPECT_EQ(ReadFileBytes(game_ + "\\report.dem"), demoBytes_);
+  EXPECT_FALSE(RecordLeft());
+  EXPECT_TRUE(ReadRegistryValue(HKEY_CURRENT_USER, kSettings, "Path").exists);
 
   EXPECT_EQ(Dword(kHalfLife, "EngineModeW"), 1024u);
   EXPECT_EQ(Dword(kHalfLife, "EngineModeH"), 768u);
@@ -143,6 +165,7 @@ TEST_F(PlaybackTest, TheGameIsLeftAtItsOwnResolutionWhenTheSwapDoesNotApply) {
     EXPECT_EQ(report["EngineModeH"], "864") << c.why;
     EXPECT_EQ(Dword(kHalfLife, "EngineModeW"), 1152u) << c.why;
     EXPECT_EQ(Dword(kHalfLife, "EngineModeH"), 864u) << c.why;
+    EXPECT_EQ(report["record"], "no key x no key") << c.why;
   }
   EXPECT_EQ(boxes_.Texts(), Texts{});
 }
@@ -156,6 +179,18 @@ TEST_F(PlaybackTest, OnlyTheCounterStrikeKey) {
   EXPECT_EQ(Report()["EngineModeW"], "640");
   EXPECT_EQ(Dword(kCounterStrike, "EngineModeW"), 800u);
   EXPECT_EQ(Dword(kCounterStrike, "EngineModeH"), 600u);
+  EXPECT_EQ(boxes_.Texts(), Texts{});
+  EXPECT_FALSE(SettingsKeyThere()) << "a key that only the record made goes with it";
+}
+
+TEST_F(PlaybackTest, ARecordThatCannotBeWrittenChangesNothingElse) {
+  CreateReadOnlyKey(HKEY_CURRENT_USER, kSettings);
+  ASSERT_TRUE(PlayDemo(window_.handle(), demoPath_));
+  std::map<std::string, std::string> report = Report();
+  EXPECT_EQ(report["record"], "none x none");
+  EXPECT_EQ(report["EngineModeW"], "640");
+  EXPECT_EQ(Dword(kHalfLife, "EngineModeW"), 1024u);
+  EXPECT_EQ(Dword(kHalfLife, "EngineModeH"), 768u);
   EXPECT_EQ(boxes_.Texts(), Texts{});
 }
 
@@ -191,6 +226,7 @@ TEST_F(PlaybackTest, AGameThatCannotStartChangesNothing) {
     EXPECT_FALSE(CopyStillThere()) << c.why;
     EXPECT_EQ(Dword(kHalfLife, "EngineModeW"), 1024u) << c.why;
     EXPECT_EQ(Dword(kHalfLife, "EngineModeH"), 768u) << c.why;
+    EXPECT_FALSE(RecordLeft()) << c.why;
     EXPECT_STREQ(demoPath_, scratch_.Join("played.dem").c_str()) << c.why;
     EXPECT_EQ(window_.Text(IDC_INFO), "a summary") << c.why;
     EXPECT_EQ(window_.Text(IDC_DEMOPATH), demoPath_) << c.why;

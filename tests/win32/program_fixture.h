@@ -17,12 +17,11 @@ inline constexpr DWORD kWaitMs = 15000;
 inline constexpr char kHalfLife[] = "Software\\Valve\\Half-Life\\Settings";
 inline constexpr char kSettings[] = "Software\\Tolvanek\\Quendrix\\Settings";
 
-inline std::string Summary(const char* map, const char* mod, const char* demoRes,
-                           bool hltv = false) {
+inline std::string Summary(const char* map, const char* mod, const char* demoRes, bool hltv = false,
+                           const char* currentRes = "1024x768") {
   return std::string("Half-Life Version: 1.1.0.8\nDemo Type: HLDEMO\nDemo Version: 5\n") +
-         "Network Version: 45\nMap: " + map + "\nMod: " + mod +
-         "\nCurrent Res: 1024x768\nDemo Res: " + demoRes + "\n" +
-         (hltv ? "HLTV Recorded Demo" : "");
+         "Network Version: 45\nMap: " + map + "\nMod: " + mod + "\nCurrent Res: " + currentRes +
+         "\nDemo Res: " + demoRes + "\n" + (hltv ? "HLTV Recorded Demo" : "");
 }
 
 class ProgramTest : public testing::Test {

@@ -198,6 +198,49 @@ TEST_F(SettingsTest, ResolutionValuesThatCannotBeKept) {
   }
 }
 
+TEST_F(SettingsTest, AResolutionRecordLeftBehindIsPutBackAtStart) {
+  const struct {
+    const char* why;
+    bool wholeRecord;  // 800 x 600, else its width alone
+    DWORD gameWidth;   // the game's afterwards; 640 x 480 before; 0: no game key
+    bool savedSettings;
+    Texts boxes;
+  } cases[] = {
+      {"a whole record", true, 800, true, {}},
+      {"a key that only the record made goes with it", true, 800, false, {}},
+      {"no game key", true, 0, true, {"Could not read Half-Life registry."}},
+      {"half a record is dropped", false, 640, true, {}},
+  };
+  for (const auto& c : cases) {
+    CleanRegistry();
+    boxes_.Clear();
+    if (c.gameWidth != 0) SetGameResolution(kHalfLife, 640, 480);
+    for (const char* name : {"Path", "CommandLine", "DemoSpeed"})
+      if (c.savedSettings) SetRegistryValue(HKEY_CURRENT_USER, kSettings, name, REG_SZ, "", 1);
+    SetRegistryDword(HKEY_CURRENT_USER, kSettings, "EngineModeWToRestore", 800);
+    if (c.wholeRecord) SetRegistryDword(HKEY_CURRENT_USER, kSettings, "EngineModeHToRestore", 600);
+    LoadAfresh();
+    EXPECT_EQ(boxes_.Texts(), c.boxes) << c.why;
+    EXPECT_STREQ(app.currentResWidth, c.wholeRecord ? "800" : "640") << c.why;
+    for (auto [name, value] :
+         {std::pair("EngineModeW", c.gameWidth), std::pair("EngineModeH", c.gameWidth * 3 / 4)}) {
+      RegistryValue game = ReadRegistryValue(HKEY_CURRENT_USER, kHalfLife, name);
+      EXPECT_EQ(game.data, c.gameWidth
+                               ? std::vector<uint8_t>(reinterpret_cast<uint8_t*>(&value),
+                                                      reinterpret_cast<uint8_t*>(&value + 1))
+                               : std::vector<uint8_t>{})
+          << c.why << ": " << name;
+    }
+    HKEY key;
+    bool keyThere =
+        RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_QUERY_VALUE, &key) == ERROR_SUCCESS;
+    if (keyThere) RegCloseKey(key);
+    EXPECT_EQ(keyThere, c.savedSettings) << c.why;
+    EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, kSettings, "EngineModeWToRestore").exists)
+        << c.why;
+  }
+}
+
 TEST_F(SettingsTest, TextValuesTooLongOrWithoutTerminator) {
   std::string tooLong(300, 'p');
   SetRegistryValue(HKEY_CURRENT_USER, kSettings, "Path", REG_SZ, tooLong.c_str(),

@@ -1,13 +1,15 @@
 // A stand-in for the game, built for the tests and never shipped. Started by
 // the program as it starts the game, it writes down what it finds into
 // report.txt beside itself: its command line, its working folder, the game's
-// resolution values as it finds them, and whether the demo copy it is asked to
+// resolution values as it finds them, the resolution that the program keeps
+// to put back (the values ...ToRestore of its settings), and whether the demo copy it is asked to
 // play is there (its bytes are kept in report.dem). orders.txt beside it, when
 // present, asks it to wait for a named event or to set the resolution itself.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -19,9 +21,8 @@ std::string OwnFolder() {
   return folder.substr(0, folder.rfind('\\'));
 }
 
-std::string ResolutionValue(const char* name) {
-  const char* keys[] = {"Software\\Valve\\Half-Life\\Settings",
-                        "Software\\Valve\\CounterStrike\\Settings"};
+// The value of the first of the keys that opens.
+std::string DwordValue(std::initializer_list<const char*> keys, const char* name) {
   for (const char* key : keys) {
     HKEY opened;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) {
@@ -38,6 +39,15 @@ std::string ResolutionValue(const char* name) {
     return text;
   }
   return "no key";
+}
+
+std::string ResolutionValue(const char* name) {
+  return DwordValue(
+      {"Software\\Valve\\Half-Life\\Settings", "Software\\Valve\\CounterStrike\\Settings"}, name);
+}
+
+std::string RecordValue(const char* name) {
+  return DwordValue({"Software\\Tolvanek\\Quendrix\\Settings"}, name);
 }
 
 void SetResolution(DWORD width, DWORD height) {
@@ -93,6 +103,8 @@ int main() {
   fprintf(report, "working folder=%s\n", workingFolder);
   fprintf(report, "EngineModeW=%s\n", ResolutionValue("EngineModeW").c_str());
   fprintf(report, "EngineModeH=%s\n", ResolutionValue("EngineModeH").c_str());
+  fprintf(report, "record=%s x %s\n", RecordValue("EngineModeWToRestore").c_str(),
+          RecordValue("EngineModeHToRestore").c_str());
   fprintf(report, "copy=%s\n", copyThere ? "there" : "missing");
   fclose(report);
   FollowOrders(folder);
