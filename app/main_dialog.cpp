@@ -1,5 +1,7 @@
 #include "app/main_dialog.h"
 
+#include <shellapi.h>
+
 #include "app/commands.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
@@ -82,6 +84,7 @@ void OpenWindow(HWND window) {
   }
   LoadSettings(window);
   LoadPendingDemo(window);
+  DragAcceptFiles(window, TRUE);
 }
 
 // The text is read no further than cbData bytes and cut to 259 characters;
@@ -100,6 +103,17 @@ void ReceiveHandOver(HWND window, const COPYDATASTRUCT* handOver) {
     }
   }
   app.pendingDemoPath[length] = '\0';
+  LoadPendingDemo(window);
+}
+
+// A file dropped from Explorer is taken as a hand-over is; of several files,
+// the first. The path is cut to 259 characters as a hand-over's is.
+void ReceiveDrop(HWND window, HDROP drop) {
+  char path[kPathSize] = "";
+  bool dropped = DragQueryFileA(drop, 0, path, sizeof path) > 0;
+  DragFinish(drop);
+  if (!dropped) return;
+  lstrcpynA(app.pendingDemoPath, path, sizeof app.pendingDemoPath);
   LoadPendingDemo(window);
 }
 
@@ -164,6 +178,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COPYDATA:
       ReceiveHandOver(window, reinterpret_cast<const COPYDATASTRUCT*>(lParam));
       return TRUE;
+    case WM_DROPFILES: ReceiveDrop(window, reinterpret_cast<HDROP>(wParam)); return TRUE;
     case WM_CLOSE: EndDialog(window, 0); return TRUE;
     case WM_DESTROY: ReleaseGraphics(); return FALSE;
     case WM_CTLCOLOREDIT: return ColourControl(wParam, app.editBrush);

@@ -2,6 +2,7 @@
 // (linked into the test): the template as the program ships it, the opening
 // sequence, the colours, painting and the release at the end.
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <cstring>
 #include <string>
@@ -202,6 +203,54 @@ TEST_F(MainWindowTest, OpensCentredWithIconSettingsAndThePendingDemo) {
   EXPECT_EQ(demo, shown);
   EXPECT_NE(app.mapBitmap, nullptr);
   EXPECT_STREQ(app.demoPath, "") << "a pending demo is not the field's";
+}
+
+// A drop as Explorer hands it over: DROPFILES, then the paths, each ended by
+// a NUL and the list by one more, in one block of global memory.
+HDROP MakeDrop(const std::vector<std::string>& paths) {
+  std::string list;
+  for (const std::string& path : paths) list += path + '\0';
+  list += '\0';
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size());
+  DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = FALSE;
+  memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size());
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+TEST_F(MainWindowTest, ADroppedFileLoadsAsAHandOverDoes) {
+  std::string one = scratch_.Write("one.dem", WriteDemo(TestRecipe("de_one", "cstrike", 640, 480)));
+  std::string two = scratch_.Write("two.dem", WriteDemo(TestRecipe("de_two", "valve", 800, 600)));
+  std::string folder = scratch_.Join("a folder.dem");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  Open();
+  EXPECT_NE(GetWindowLongA(window_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0) << "from its opening on";
+  const struct {
+    const char* what;
+    std::vector<std::string> dropped;
+    std::string pending;
+    const char* map;  // in the summary afterwards
+    std::vector<std::string> boxes;
+  } drops[] = {
+      {"one file", {one}, one, "Map: de_one\n", {}},
+      {"several files: the first counts", {two, one}, two, "Map: de_two\n", {}},
+      {"a folder", {folder}, folder, "Map: de_two\n", {"Could not open demofile."}},
+  };
+  for (const auto& d : drops) {
+    boxes_.Clear();
+    lstrcpynA(app.demoPath, "typed earlier", sizeof app.demoPath);
+    SendMessageA(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop(d.dropped)), 0);
+    EXPECT_EQ(boxes_.Texts(), d.boxes) << d.what;
+    EXPECT_EQ(std::string(app.pendingDemoPath), d.pending) << d.what;
+    EXPECT_STREQ(app.demoPath, "typed earlier") << d.what;
+    char text[1024];
+    GetDlgItemTextA(window_, IDC_DEMOPATH, text, sizeof text);
+    EXPECT_EQ(std::string(text), d.pending) << d.what;
+    GetDlgItemTextA(window_, IDC_INFO, text, sizeof text);
+    EXPECT_NE(strstr(text, d.map), nullptr) << d.what << ": " << text;
+  }
 }
 
 TEST_F(MainWindowTest, ControlColours) {
