@@ -244,8 +244,8 @@ void DrawCredits(Canvas& canvas) {
   snprintf(title, sizeof title, "Quendrix %s", kVersion);
   DrawCentredText(canvas, title, centre, 7, kAccent);
   HorizontalLine(canvas, centre - 40, centre + 40, 19, kWeaveMid);
-  const char* const lines[] = {"a demo player for Half-Life", "made with MinGW-w64",
-                               "and tested under Wine"};
+  const char* const lines[] = {"a demo player for Half-Life", "drop a demo on this window",
+                               "and press Play! to watch it"};
   int top = 24;
   for (const char* line : lines) {
     DrawCentredText(canvas, line, centre, top, kLightGrey);
