@@ -91,7 +91,11 @@ add_executable(quendrix_program_tests
   tests/win32/win32_test_support.cpp
   tests/win32/program_test.cpp
   tests/win32/commands_test.cpp)
-target_link_libraries(quendrix_program_tests PRIVATE quendrix_window_driver advapi32 gtest_main)
+target_link_libraries(quendrix_program_tests PRIVATE
+  quendrix_window_driver quendrix_demo_core advapi32 gtest_main)
+# The players' recordings, where Wine shows the machine's own files.
+target_compile_definitions(quendrix_program_tests PRIVATE
+  QUENDRIX_CORPUS_DIR="Z:${QUENDRIX_CORPUS_DIR}")
 add_dependencies(quendrix_program_tests quendrix quendrix_stand_in_game)
 
 if(QUENDRIX_RUNS_UNDER_WINE)

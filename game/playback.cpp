@@ -3,10 +3,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"
+#include "demo/demo_file.h"
+#include "demo/demo_repair.h"
 #include "demo/load_demo.h"
 #include "game/settings.h"
 
@@ -37,6 +40,33 @@ bool FailStart(bool copyMade) {
   Warn("Could not start Half-Life.");
   if (copyMade) DeleteFileA(app.tempDemoPath);
   return false;
+}
+
+// Whole or not at all: a part of a demo would play as a shorter one.
+void WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
+  HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+               written == bytes.size();
+  whole &= CloseHandle(file) != FALSE;
+  if (!whole) DeleteFileA(path);
+}
+
+// The game cannot play a recording that was cut off before its directory was
+// written: such a one is handed over in its repaired form. Any other file is
+// copied byte for byte. The user's file is only read.
+void CopyDemoForGame(const char* demoPath) {
+  DemoBytes demo;
+  std::vector<uint8_t> repaired;
+  if (ReadDemoFile(demoPath, &demo) == DemoFileStatus::kRead &&
+      RepairDemoBytes(demo.bytes.get(), demo.size, &repaired) == RepairOutcome::kRepaired) {
+    demo.bytes.reset();
+    WriteWholeFile(app.tempDemoPath, repaired);
+  } else {
+    CopyFileA(demoPath, app.tempDemoPath, FALSE);
+  }
 }
 
 void ClearDemo(HWND window, char* demoPathText) {
@@ -70,7 +100,7 @@ bool PlayDemo(HWND window, char* demoPathText) {
     return FailStart(false);
   }
   DeleteFileA(app.tempDemoPath);
-  CopyFileA(demoPathText, app.tempDemoPath, FALSE);
+  CopyDemoForGame(demoPathText);
 
   char commandLine[kPathSize];
   if (!Compose(commandLine, sizeof commandLine,

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/resources/resource.h"
+#include "demo/demo_repair.h"
 #include "tests/win32/program_fixture.h"
 
 namespace {
@@ -200,6 +201,42 @@ TEST_F(CommandsTest, PlayPlaysTheDemoTheWindowShows) {
   ASSERT_TRUE(ShowsInfo(window, Summary("de_handed", "cstrike", "800x600")));
   Play(window);
   EXPECT_EQ(ReadFileBytes(game_ + "\\report.dem"), ReadFileBytes(handed));
+}
+
+TEST_F(CommandsTest, ACutRecordingIsHandedOverRepairedAndLeftAlone) {
+  std::vector<uint8_t> whole = ReadFileBytes(QUENDRIX_CORPUS_DIR "/weapon.dem");
+  if (whole.empty()) GTEST_SKIP() << "no recordings at " << QUENDRIX_CORPUS_DIR;
+  // Cut off where the game stopped writing: no directory, the last frame cut.
+  std::vector<uint8_t> cut(whole.begin(), whole.begin() + whole.size() * 3 / 5);
+  std::vector<uint8_t> repaired;
+  ASSERT_EQ(RepairDemoBytes(cut.data(), cut.size(), &repaired), RepairOutcome::kRepaired);
+  InstallGame();
+  HWND window = StartWindow("");
+  ASSERT_NE(window, nullptr);
+  const struct {
+    const char* what;
+    const std::vector<uint8_t>& bytes;
+    const std::vector<uint8_t>& handed;
+  } cases[] = {
+      {"cut", cut, repaired},
+      {"intact", whole, whole},
+  };
+  for (const auto& c : cases) {
+    std::string demo = scratch_.Write(std::string("My Demos\\") + c.what + ".dem", c.bytes);
+    TypeAndEnter(window, demo);
+    ASSERT_TRUE(WaitUntil([&] {
+      return ControlText(window, IDC_INFO).find("crossfire") != std::string::npos;
+    })) << c.what;
+    Play(window);
+    std::vector<uint8_t> handed = ReadFileBytes(game_ + "\\report.dem");
+    EXPECT_EQ(handed.size(), c.handed.size()) << c.what;
+    EXPECT_TRUE(handed == c.handed) << c.what;
+    std::vector<uint8_t> none;
+    EXPECT_EQ(RepairDemoBytes(handed.data(), handed.size(), &none), RepairOutcome::kAlreadyIntact)
+        << c.what;
+    EXPECT_TRUE(ReadFileBytes(demo) == c.bytes) << c.what << ": the file itself is unchanged";
+  }
+  EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr);
 }
 
 TEST_F(CommandsTest, ASecondStartWhileTheGameRunsIsAnsweredAfterIt) {

@@ -255,10 +255,16 @@ TEST_F(PlaybackTest, ExtraTextAndSpeedGoInAsTheyStand) {
 
 TEST_F(PlaybackTest, AMissingModFolderStillStartsTheGame) {
   lstrcpynA(app.modDir, "tfc", sizeof app.modDir);
-  ASSERT_TRUE(PlayDemo(window_.handle(), demoPath_));
-  EXPECT_EQ(boxes_.Texts(), Texts{});
-  EXPECT_EQ(Report()["copy"], "missing");
-  EXPECT_NE(Report()["command line"].find(" -game tfc "), std::string::npos);
+  // A cut recording as well, whose repaired copy cannot be written either.
+  std::vector<uint8_t> cut(demoBytes_.begin(), demoBytes_.begin() + demoBytes_.size() / 2);
+  for (const std::string& played : {std::string(demoPath_), scratch_.Write("cut.dem", cut)}) {
+    lstrcpynA(demoPath_, played.c_str(), sizeof demoPath_);
+    ASSERT_TRUE(PlayDemo(window_.handle(), demoPath_)) << played;
+    EXPECT_EQ(boxes_.Texts(), Texts{}) << played;
+    EXPECT_EQ(Report()["copy"], "missing") << played;
+    EXPECT_NE(Report()["command line"].find(" -game tfc "), std::string::npos);
+  }
+  EXPECT_EQ(ReadFileBytes(scratch_.Join("cut.dem")), cut);
 }
 
 }  // namespace
