@@ -53,5 +53,11 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     COMMAND sh -c "\"$@\"; echo \"exit status $?\"" sh ${xp_check} ${CMAKE_BINARY_DIR}/quendrix_xp_probe.exe)
   set_tests_properties(xp_check_refuses_newer PROPERTIES PASS_REGULAR_EXPRESSION
     "imports GetTickCount64 from KERNEL32.dll, which Windows XP lacks.*OS version 6.0.*subsystem version 6.0.*exit status 1")
-  set_tests_properties(xp_shipped_programs xp_check_refuses_newer PROPERTIES LABELS xp)
+  # Nor more than an i686 processor.
+  add_test(NAME i686_shipped_programs
+    COMMAND ${PROJECT_SOURCE_DIR}/scripts/i686-check.sh ${CMAKE_OBJDUMP}
+            ${CMAKE_BINARY_DIR}/shipped/CMakeFiles/quendrix_demo_core.dir/demo/signature_scan.cpp.obj
+            ${shipped_files})
+  set_tests_properties(xp_shipped_programs xp_check_refuses_newer i686_shipped_programs
+    PROPERTIES LABELS xp)
 endif()
