@@ -19,6 +19,8 @@ using GetLongPathNameFunction = DWORD(WINAPI*)(LPCSTR, LPSTR, DWORD);
 
 }  // namespace
 
+const char* longPathServiceName = "GetLongPathNameA";
+
 DWORD WalkLongPathOnDisk(const char* source, char* destination, DWORD size) {
   return static_cast<DWORD>(WalkLongPath(source, destination, size, FindEntryOnDisk));
 }
@@ -30,7 +32,7 @@ DWORD ExpandLongPath(const char* source, char* destination, DWORD size) {
   if (kernel != nullptr) {
     // Through the generic function type, which any function pointer converts from.
     auto service = reinterpret_cast<GetLongPathNameFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "GetLongPathNameA")));
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, longPathServiceName)));
     if (service != nullptr) {
       DWORD result = service(source, destination, size);
       FreeLibrary(kernel);

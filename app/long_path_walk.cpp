@@ -25,13 +25,19 @@ int WalkLongPath(const char* source, char* destination, size_t size, EntryLookup
   destination[0] = '\0';
   size_t length = 0;
   bool fits = true;
+  bool resolved = *source != '\0';
   const char* component = source;
   while (fits && *component != '\0') {
     const char* end = strchr(component, '\\');
     size_t componentLength = end ? static_cast<size_t>(end - component) : strlen(component);
     if (memchr(component, ':', componentLength) != nullptr) {
+      // Only a drive in front is resolved as it stands.
+      resolved = resolved && component == source;
       fits = Append(destination, size, &length, component, componentLength);
     } else {
+      // Behind the added backslash, a first component without a drive (a
+      // relative, rooted or network path) or an empty one names another path.
+      resolved = resolved && component != source && componentLength > 0;
       fits = Append(destination, size, &length, "\\", 1);
       if (fits && componentLength > 0) {
         // The query is the source as written up to this component, not what
@@ -39,9 +45,11 @@ int WalkLongPath(const char* source, char* destination, size_t size, EntryLookup
         size_t queryLength = static_cast<size_t>(component - source) + componentLength;
         char query[kQuerySize];
         char name[kNameSize];
-        bool found = queryLength < sizeof query &&
-                     snprintf(query, sizeof query, "%.*s", static_cast<int>(queryLength), source) >= 0 &&
-                     lookup(query, name, sizeof name);
+        bool found =
+            queryLength < sizeof query &&
+            snprintf(query, sizeof query, "%.*s", static_cast<int>(queryLength), source) >= 0 &&
+            lookup(query, name, sizeof name);
+        resolved = resolved && found;
         fits = found ? Append(destination, size, &length, name, strlen(name))
                      : Append(destination, size, &length, component, componentLength);
       }
@@ -51,5 +59,5 @@ int WalkLongPath(const char* source, char* destination, size_t size, EntryLookup
   }
   // The short form still names the file; a cut long form would not.
   if (!fits) snprintf(destination, size, "%s", source);
-  return 0;
+  return fits && resolved ? static_cast<int>(length) : 0;
 }

@@ -16,5 +16,7 @@ using EntryLookup = bool (*)(const char* query, char* name, size_t nameSize);
 // and including it finds, or itself when none is found. A trailing backslash
 // is not reproduced. Never writes more than size bytes, the NUL included; a
 // long form that does not fit gives the source itself (cut to fit only when
-// that does not fit either). Returns 0.
+// that does not fit either). Returns the length of the long form when the walk
+// resolved the path: it begins with a drive and the search found every later
+// component; otherwise 0, and what it wrote is not the path's long form.
 int WalkLongPath(const char* source, char* destination, size_t size, EntryLookup lookup);

@@ -1,6 +1,4 @@
-enable_language(RC)
-
-# Windows build: the program's Win32 layer and its tests, run by ctest under
+# Windows build: the tests of the program's Win32 layer, run by ctest under
 # Wine, in a prefix of this build's own, on a display of the test run's own.
 # A 64-bit build runs under the 64-bit loader: it is how the same code is
 # tested on a machine whose kernel runs no 32-bit programs, and so no 32-bit
@@ -39,28 +37,6 @@ if(QUENDRIX_RUNS_UNDER_WINE)
   endif()
 endif()
 
-# Everything of the program but its entry point, so the tests can link it.
-add_library(quendrix_win32 STATIC
-  app/commands.cpp
-  app/long_path.cpp
-  app/main_dialog.cpp
-  app/start_up.cpp
-  common/app_state.cpp
-  common/message_box.cpp
-  demo/load_demo.cpp
-  game/association.cpp
-  game/playback.cpp
-  game/settings.cpp)
-target_link_libraries(quendrix_win32 PUBLIC
-  quendrix_demo_file quendrix_shell_core comdlg32 gdi32 user32 advapi32 shell32)
-
-configure_file(cmake/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
-add_executable(quendrix WIN32 app/win_main.cpp app/resources/quendrix.rc)
-target_include_directories(quendrix PRIVATE ${CMAKE_BINARY_DIR}/generated ${PROJECT_SOURCE_DIR}/app/resources)
-target_link_libraries(quendrix PRIVATE quendrix_win32)
-set_source_files_properties(app/resources/quendrix.rc PROPERTIES
-  OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/app/resources/background.bmp;${PROJECT_SOURCE_DIR}/app/resources/quendrix.ico")
-
 # Driving the real program from outside, as a user would.
 add_library(quendrix_window_driver STATIC tools/window_driver.cpp)
 target_link_libraries(quendrix_window_driver PUBLIC quendrix_demo_writer gdi32 user32)
@@ -73,11 +49,16 @@ add_executable(quendrix_win32_tests
   tests/win32/start_up_test.cpp
   tests/win32/playback_test.cpp
   app/resources/quendrix.rc
-  tests/win32/inspector_exe_test.cpp)
+  tests/win32/inspector_exe_test.cpp
+  # The scans as the shipped processor checks choose them, the plain path too.
+  tests/native/scan_differential_test.cpp
+  tests/reference/literal_scan.cpp)
 target_include_directories(quendrix_win32_tests PRIVATE
   ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated ${PROJECT_SOURCE_DIR}/app/resources)
 target_link_libraries(quendrix_win32_tests PRIVATE
-  quendrix_win32 quendrix_inspector quendrix_window_driver version gtest_main)
+  quendrix_win32 quendrix_inspector quendrix_window_driver version shlwapi gtest_main)
+target_compile_definitions(quendrix_win32_tests PRIVATE
+  QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}")
 
 # Started by the program in the tests as it starts the game; never shipped.
 add_executable(quendrix_stand_in_game tests/win32/stand_in_game.cpp)
@@ -92,11 +73,11 @@ add_executable(quendrix_program_tests
   tests/win32/program_test.cpp
   tests/win32/commands_test.cpp)
 target_link_libraries(quendrix_program_tests PRIVATE
-  quendrix_window_driver quendrix_demo_core advapi32 gtest_main)
+  quendrix_window_driver quendrix_demo_core advapi32 shlwapi gtest_main)
 # The players' recordings, where Wine shows the machine's own files.
 target_compile_definitions(quendrix_program_tests PRIVATE
   QUENDRIX_CORPUS_DIR="Z:${QUENDRIX_CORPUS_DIR}")
-add_dependencies(quendrix_program_tests quendrix quendrix_stand_in_game)
+add_dependencies(quendrix_program_tests shipped_programs quendrix_stand_in_game)
 
 if(QUENDRIX_RUNS_UNDER_WINE)
   # One display and one warm wineserver for the whole run.

@@ -29,5 +29,5 @@ install cmake ninja-build g++ clang \
 # Where the kernel runs no 32-bit programs, the 64-bit build is what runs under
 # Wine (see scripts/windows-preset.sh).
 if ! wine --version >/dev/null 2>&1; then
-  install wine64 g++-mingw-w64-x86-64-posix
+  install wine64 g++-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-win32
 fi

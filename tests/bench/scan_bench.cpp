@@ -108,6 +108,15 @@ DemoScan ScanInWindows(const uint8_t* bytes, size_t size) {
   return PieceScanResult(scan);
 }
 
+// ScanDemo on one sieve path, as a processor gets it whose widest path it is.
+template <SievePath kPath>
+DemoScan ScanDemoOn(const uint8_t* bytes, size_t size) {
+  UseSievePath(kPath);
+  DemoScan scan = ScanDemo(bytes, size);
+  UseSievePath(WidestSievePath());
+  return scan;
+}
+
 void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
   auto add = [&](const char* scan, auto run) {
     benchmark::RegisterBenchmark(
@@ -122,6 +131,11 @@ void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
   add("memmem (HLTV marker)", Memmem);
   add("ScanDemo (both, one pass)", ScanDemo);
   add("ScanPiece (the inspector's windows)", ScanInWindows);
+  // The paths that this processor runs.
+  if (UseSievePath(SievePath::kPlain)) add("ScanDemo, plain sieve", ScanDemoOn<SievePath::kPlain>);
+  if (UseSievePath(SievePath::kSse2)) add("ScanDemo, SSE2 sieve", ScanDemoOn<SievePath::kSse2>);
+  if (UseSievePath(SievePath::kAvx2)) add("ScanDemo, AVX2 sieve", ScanDemoOn<SievePath::kAvx2>);
+  UseSievePath(WidestSievePath());
 }
 
 }  // namespace

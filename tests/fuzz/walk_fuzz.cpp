@@ -48,7 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   answersLeft = restSize - (answers - rest);
 
   std::unique_ptr<char[]> destination(new char[destinationSize]);
-  WalkLongPath(source.get(), destination.get(), destinationSize, AnswerFromInput);
+  const int length =
+      WalkLongPath(source.get(), destination.get(), destinationSize, AnswerFromInput);
   if (memchr(destination.get(), '\0', destinationSize) == nullptr) abort();
+  // A resolved path's length is that of the text written.
+  if (length != 0 && static_cast<size_t>(length) != strlen(destination.get())) abort();
   return 0;
 }

@@ -25,7 +25,9 @@ const Entry kDisk[] = {
     {"\\Demos", "x.dem", "X.DEM"},
 };
 
-bool SameName(const std::string& a, const char* b) { return strcasecmp(a.c_str(), b) == 0; }
+bool SameName(const std::string& a, const char* b) {
+  return strcasecmp(a.c_str(), b) == 0;
+}
 
 bool FindOnDisk(const char* query, char* name, size_t nameSize) {
   std::string path = query;
@@ -54,9 +56,11 @@ bool FindOnDisk(const char* query, char* name, size_t nameSize) {
   return true;
 }
 
-std::string Walk(const std::string& source, size_t size = 260) {
+// The text the walk wrote; its result goes to *result.
+std::string Walk(const std::string& source, size_t size = 260, int* result = nullptr) {
   std::vector<char> destination(size + 8, '#');
-  EXPECT_EQ(WalkLongPath(source.c_str(), destination.data(), size, FindOnDisk), 0);
+  const int walked = WalkLongPath(source.c_str(), destination.data(), size, FindOnDisk);
+  if (result != nullptr) *result = walked;
   for (size_t i = size; i < destination.size(); ++i) {
     EXPECT_EQ(destination[i], '#') << "written past " << size << " at " << i << " for " << source;
   }
@@ -65,22 +69,33 @@ std::string Walk(const std::string& source, size_t size = 260) {
 }
 
 TEST(WalkLongPath, ExpandsEachComponentAsTheSourceWritesIt) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"C:\\PROGRA~1\\GAMES\\MYDEMO~1.DEM", "C:\\Program Files\\Games\\My demo 1.dem"},
-      {"C:\\DEMOS\\GONE.DEM", "C:\\Demos\\GONE.DEM"},
-      {"C:\\DEMOS\\", "C:\\Demos"},
-      {"C:\\", "C:"},
-      {"C:", "C:"},
-      {"C:\\DEMOS\\\\GONE.DEM", "C:\\Demos\\\\GONE.DEM"},
-      {"DEMOS\\X.DEM", "\\Demos\\x.dem"},
-      {"\\DEMOS\\X.DEM", "\\\\Demos\\x.dem"},
-      {"\\\\server\\share\\x.dem", "\\\\\\server\\share\\x.dem"},
-      {"C:\\DEMOS\\X.DEM:info", "C:\\DemosX.DEM:info"},
-      {"\"C:\\DEMOS\\X.DEM\"", "\"C:\\DEMOS\\X.DEM\""},
-      {"c:\\demos\\x.dem", "c:\\Demos\\x.dem"},
-      {"", ""},
+  // Resolved: a drive, then only components that the search found.
+  struct Case {
+    const char* source;
+    const char* expanded;
+    bool resolved;
   };
-  for (auto [source, expanded] : cases) EXPECT_EQ(Walk(source), expanded) << source;
+  const Case cases[] = {
+      {"C:\\PROGRA~1\\GAMES\\MYDEMO~1.DEM", "C:\\Program Files\\Games\\My demo 1.dem", true},
+      {"C:\\DEMOS\\GONE.DEM", "C:\\Demos\\GONE.DEM", false},
+      {"C:\\DEMOS\\", "C:\\Demos", true},
+      {"C:\\", "C:", true},
+      {"C:", "C:", true},
+      {"C:\\DEMOS\\\\GONE.DEM", "C:\\Demos\\\\GONE.DEM", false},
+      {"C:\\DEMOS\\\\X.DEM", "C:\\Demos\\\\x.dem", false},
+      {"DEMOS\\X.DEM", "\\Demos\\x.dem", false},
+      {"\\DEMOS\\X.DEM", "\\\\Demos\\x.dem", false},
+      {"\\\\server\\share\\x.dem", "\\\\\\server\\share\\x.dem", false},
+      {"C:\\DEMOS\\X.DEM:info", "C:\\DemosX.DEM:info", false},
+      {"\"C:\\DEMOS\\X.DEM\"", "\"C:\\DEMOS\\X.DEM\"", false},
+      {"c:\\demos\\x.dem", "c:\\Demos\\x.dem", true},
+      {"", "", false},
+  };
+  for (auto [source, expanded, resolved] : cases) {
+    int result = -1;
+    EXPECT_EQ(Walk(source, 260, &result), expanded) << source;
+    EXPECT_EQ(result, resolved ? static_cast<int>(strlen(expanded)) : 0) << source;
+  }
 }
 
 TEST(WalkLongPath, MissingSourceOrDestinationWritesNothing) {
@@ -96,11 +111,14 @@ TEST(WalkLongPath, NeverWritesPastTheSize) {
   const std::string source = "C:\\PROGRA~1\\GAMES\\MYDEMO~1.DEM";
   const std::string expanded = "C:\\Program Files\\Games\\My demo 1.dem";
   for (size_t size = 1; size <= 64; ++size) {
-    std::string result = Walk(source, size);
+    int length = -1;
+    std::string result = Walk(source, size, &length);
     if (size > expanded.size()) {
       EXPECT_EQ(result, expanded) << size;
+      EXPECT_EQ(length, static_cast<int>(expanded.size())) << size;
     } else {
       EXPECT_EQ(result, source.substr(0, size - 1)) << size;
+      EXPECT_EQ(length, 0) << size;
     }
   }
 }

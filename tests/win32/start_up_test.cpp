@@ -27,7 +27,14 @@ class StartUpTest : public testing::Test {
     demo_ = scratch_.Write("Program Files Long\\Games And More\\My demo 1.dem", {'H', 'L'});
     shortDemo_ = ShortName(demo_);
   }
-  void TearDown() override { app = AppState(); }
+  void TearDown() override {
+    app = AppState();
+    longPathServiceName = kService;
+  }
+
+  static constexpr const char* kService = "GetLongPathNameA";
+  // As a system without the service: kernel32 has no function of this name.
+  static constexpr const char* kNoService = "GetLongPathNameQ";
 
   ScratchDir scratch_;
   std::string demo_;
@@ -48,10 +55,14 @@ TEST_F(StartUpTest, TheDemoPathOfTheCommandLine) {
       {"q.exe   ", ""},
       {"q.exe " + std::string(300, 'z'), std::string(259, 'z')},
   };
-  for (const auto& [commandLine, pending] : cases) {
-    app = AppState();
-    TakeDemoPathFromCommandLine(commandLine.c_str());
-    EXPECT_EQ(std::string(app.pendingDemoPath), pending) << commandLine;
+  // The system's service, and the walk where kernel32 lacks it: the same.
+  for (const char* service : {kService, kNoService}) {
+    longPathServiceName = service;
+    for (const auto& [commandLine, pending] : cases) {
+      app = AppState();
+      TakeDemoPathFromCommandLine(commandLine.c_str());
+      EXPECT_EQ(std::string(app.pendingDemoPath), pending) << service << ": " << commandLine;
+    }
   }
 }
 
@@ -62,28 +73,40 @@ TEST_F(StartUpTest, OwnPathsOfTheRunningProgram) {
   EXPECT_EQ(std::string(app.ownDir), exe.substr(0, exe.size() - 25));
 }
 
-TEST_F(StartUpTest, TheServiceResultStands) {
-  char expanded[MAX_PATH] = "untouched";
-  EXPECT_EQ(ExpandLongPath(shortDemo_.c_str(), expanded, sizeof expanded), demo_.size());
-  EXPECT_EQ(demo_, expanded);
-  EXPECT_EQ(ExpandLongPath(scratch_.Join("NOTHERE").c_str(), expanded, sizeof expanded), 0u);
-  EXPECT_EQ(ExpandLongPath(nullptr, expanded, sizeof expanded), 0u);
+TEST_F(StartUpTest, TheServiceOrWalkResultStands) {
+  for (const char* service : {kService, kNoService}) {
+    longPathServiceName = service;
+    char expanded[MAX_PATH] = "untouched";
+    EXPECT_EQ(ExpandLongPath(shortDemo_.c_str(), expanded, sizeof expanded), demo_.size())
+        << service;
+    EXPECT_EQ(demo_, expanded) << service;
+    EXPECT_EQ(ExpandLongPath(scratch_.Join("NOTHERE").c_str(), expanded, sizeof expanded), 0u)
+        << service;
+    EXPECT_EQ(ExpandLongPath(nullptr, expanded, sizeof expanded), 0u) << service;
+  }
 }
 
 TEST_F(StartUpTest, TheWalkOnRealFiles) {
   const std::string folder = scratch_.Join("Program Files Long");
-  const std::pair<std::string, std::string> cases[] = {
-      {shortDemo_, demo_},
-      {ShortName(folder) + "\\GONE.DEM", folder + "\\GONE.DEM"},
-      {ShortName(folder) + "\\", folder},
-      {ShortName(folder) + "\\\\GONE.DEM", folder + "\\\\GONE.DEM"},
-      {"C:\\", "C:"},
-      {"\"" + shortDemo_ + "\"", "\"" + shortDemo_ + "\""},
-      {"", ""},
+  struct Case {
+    std::string source;
+    std::string expected;
+    bool resolved;
   };
-  for (const auto& [source, expected] : cases) {
+  const Case cases[] = {
+      {shortDemo_, demo_, true},
+      {ShortName(folder) + "\\GONE.DEM", folder + "\\GONE.DEM", false},
+      {ShortName(folder) + "\\", folder, true},
+      {ShortName(folder) + "\\\\GONE.DEM", folder + "\\\\GONE.DEM", false},
+      {"C:\\", "C:", true},
+      {"\"" + shortDemo_ + "\"", "\"" + shortDemo_ + "\"", false},
+      {"", "", false},
+  };
+  for (const auto& [source, expected, resolved] : cases) {
     char walked[MAX_PATH];
-    EXPECT_EQ(WalkLongPathOnDisk(source.c_str(), walked, sizeof walked), 0u);
+    EXPECT_EQ(WalkLongPathOnDisk(source.c_str(), walked, sizeof walked),
+              resolved ? expected.size() : 0u)
+        << source;
     EXPECT_EQ(expected, walked) << source;
   }
 }
@@ -91,7 +114,8 @@ TEST_F(StartUpTest, TheWalkOnRealFiles) {
 TEST_F(StartUpTest, TheWalkNeverWritesPastItsSize) {
   for (DWORD size = 1; size <= demo_.size() + 2; ++size) {
     std::string walked(size + 8, '#');
-    WalkLongPathOnDisk(shortDemo_.c_str(), &walked[0], size);
+    EXPECT_EQ(WalkLongPathOnDisk(shortDemo_.c_str(), &walked[0], size),
+              size > demo_.size() ? demo_.size() : 0u);
     EXPECT_EQ(walked.substr(size), std::string(8, '#')) << size;
     std::string result = walked.c_str();
     // A long form that does not fit gives the short one, cut when it must be.

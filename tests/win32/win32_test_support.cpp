@@ -1,5 +1,7 @@
 #include "tests/win32/win32_test_support.h"
 
+#include <shlwapi.h>
+
 #include <cstdio>
 
 #include "app/resources/resource.h"
@@ -164,8 +166,7 @@ void SetRegistryDword(HKEY root, const char* key, const char* name, DWORD value)
 }
 
 void DeleteRegistryTree(HKEY root, const char* key) {
-  RegDeleteTreeA(root, key);
-  RegDeleteKeyA(root, key);
+  SHDeleteKeyA(root, key);
 }
 
 namespace {
