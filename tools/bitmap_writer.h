@@ -4,9 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-struct Rgb {
-  uint8_t r, g, b;
-};
+#include "common/rgb.h"
 
 // Rows are given top first, width * height pixels.
 std::vector<uint8_t> EncodeBitmap24(int width, int height, const std::vector<Rgb>& pixels);
