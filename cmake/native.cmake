@@ -17,12 +17,15 @@ add_executable(quendrix_native_tests
   tests/native/real_demos_test.cpp
   tests/native/artwork_test.cpp
   tests/native/command_line_test.cpp
-  tests/native/long_path_walk_test.cpp)
+  tests/native/long_path_walk_test.cpp
+  tests/native/map_floors_test.cpp
+  tests/native/map_picture_test.cpp
+  tests/native/previewer_test.cpp)
 target_link_libraries(quendrix_native_tests PRIVATE
-  quendrix_inspector quendrix_demo_writer quendrix_literal_scan quendrix_shell_core
-  GTest::gtest_main)
+  quendrix_inspector quendrix_previewer quendrix_demo_writer quendrix_literal_scan
+  quendrix_shell_core GTest::gtest_main)
 target_compile_definitions(quendrix_native_tests PRIVATE
-  QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}")
+  QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}" QUENDRIX_MAP_DIR="${QUENDRIX_MAP_DIR}")
 gtest_discover_tests(quendrix_native_tests)
 
 add_executable(quendrix_bench tests/bench/scan_bench.cpp)

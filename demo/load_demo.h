@@ -7,9 +7,12 @@
 // are shown in a message box. The caller has released the previous preview.
 void LoadDemo(HWND window, const char* path);
 
-// Stores the preview of the named map from the maps folder beside the
-// executable in app.mapBitmap, or none.
-void LoadMapPreview(const char* mapName);
+// Stores the preview of the named map in app.mapBitmap, or none: the bitmap
+// maps\<map>.bmp beside the executable where there is one, else a picture
+// drawn from the game's own map, <gameDir>\<modDir>\maps\<map>.bsp or else
+// <gameDir>\valve\maps\<map>.bsp. Both names come from a demo file: one that
+// could name a file elsewhere gives no preview.
+void LoadMapPreview(const char* mapName, const char* modDir);
 
 // Drops the current map preview, as each new load does first.
 void ReleaseMapPreview();

@@ -25,6 +25,12 @@ inline void PutLe32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value) 
   for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
+inline uint32_t GetLe32(const std::vector<uint8_t>& bytes, size_t offset) {
+  uint32_t value = 0;
+  for (int i = 0; i < 4; ++i) value |= uint32_t(bytes.at(offset + i)) << (8 * i);
+  return value;
+}
+
 inline void PutText(std::vector<uint8_t>& bytes, size_t offset, const std::string& text) {
   if (bytes.size() < offset + text.size()) bytes.resize(offset + text.size(), 0);
   for (size_t i = 0; i < text.size(); ++i) bytes[offset + i] = static_cast<uint8_t>(text[i]);

@@ -1,0 +1,239 @@
+// The map reader on maps of the project's own writer, on the real maps where
+// they lie, and on damaged copies of a real one.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "demo/demo_file.h"
+#include "map/map_floors.h"
+#include "map/map_picture.h"
+#include "tests/native/test_bytes.h"
+#include "tests/reference/map_pictures.h"
+#include "tools/map_writer.h"
+
+namespace {
+
+MapStatus Read(const std::vector<uint8_t>& bytes, MapFloors* floors) {
+  return ReadMapFloors(bytes.data(), bytes.size(), floors);
+}
+
+// Every kind of face that is not a floor, beside two that are.
+TEST(ReadMapFloors, FloorsOfTheWorldOnly) {
+  MapRecipe recipe;
+  recipe.textures = {{"ground"}, {"SKY"}, {"!water"}, {"rock", true, {200, 100, 40}, {100, 60, 20}}};
+  MapFaceRecipe wall = FloorRectangle(0, 0, 64, 64, 0);
+  wall.normal = {1, 0, 0};
+  MapFaceRecipe ceiling = FloorRectangle(0, 0, 64, 64, 96);
+  ceiling.normal = {0, 0, -1};
+  MapFaceRecipe backFloor = FloorRectangle(0, 0, 64, 64, 32, 2);
+  backFloor.back = true;
+  MapFaceRecipe steep = FloorRectangle(0, 0, 64, 64, 0);
+  steep.normal = {0.71f, 0, 0.69f};
+  MapFaceRecipe line = FloorRectangle(0, 0, 64, 64, 0);
+  line.points.resize(2);
+  recipe.faces = {wall,      ceiling, FloorRectangle(-16.5f, 8, 48, 40.25f, 8, 3),
+                  backFloor, steep,   line,
+                  FloorRectangle(0, 0, 640, 640, 512, 1), FloorRectangle(0, 0, 640, 640, 256)};
+  recipe.worldFaces = 7;  // the last one is a door's
+
+  MapFloors floors;
+  ASSERT_EQ(Read(WriteMap(recipe), &floors), MapStatus::kRead);
+  EXPECT_EQ(floors.version, 30);
+  ASSERT_EQ(floors.faces.size(), 2u);
+  const FloorFace& rock = floors.faces[0];
+  EXPECT_EQ(rock.kind, FloorKind::kTextured);
+  EXPECT_EQ(rock.colour, Rgb({150, 80, 30}));
+  EXPECT_EQ(rock.height, 8 * kMapUnit);
+  ASSERT_EQ(rock.pointCount, 4u);
+  // In the order written, the backwards edges giving their second vertex.
+  const MapPoint expected[] = {{-264, 128, 128}, {-264, 644, 128}, {768, 644, 128}, {768, 128, 128}};
+  for (int i = 0; i < 4; ++i) {
+    const MapPoint& p = floors.points[rock.firstPoint + i];
+    EXPECT_EQ(p.x, expected[i].x) << i;
+    EXPECT_EQ(p.y, expected[i].y) << i;
+    EXPECT_EQ(p.z, expected[i].z) << i;
+  }
+  EXPECT_EQ(floors.faces[1].kind, FloorKind::kWater);
+  EXPECT_EQ(floors.faces[1].height, 32 * kMapUnit);
+  EXPECT_EQ(floors.minX, -264);
+  EXPECT_EQ(floors.maxX, 1024);
+  EXPECT_EQ(floors.minY, 0);
+  EXPECT_EQ(floors.maxY, 1024);
+  EXPECT_EQ(floors.lowest, 128);
+  EXPECT_EQ(floors.highest, 512);
+
+  // Version 29 keeps no palette with its textures: the same floors, plain.
+  recipe.version = 29;
+  ASSERT_EQ(Read(WriteMap(recipe), &floors), MapStatus::kRead);
+  EXPECT_EQ(floors.faces[0].kind, FloorKind::kGround);
+}
+
+TEST(ReadMapFloors, NotAMapOrNothingToDraw) {
+  MapRecipe recipe;
+  recipe.faces = {FloorRectangle(0, 0, 64, 64, 0)};
+  std::vector<uint8_t> map = WriteMap(recipe);
+  MapFloors floors;
+  EXPECT_EQ(ReadMapFloors(map.data(), 123, &floors), MapStatus::kNotAMap);
+  PutLe32(map, 0, 31);
+  EXPECT_EQ(Read(map, &floors), MapStatus::kNotAMap);
+  recipe.worldFaces = 0;
+  EXPECT_EQ(Read(WriteMap(recipe), &floors), MapStatus::kNoFloors);
+}
+
+struct RealMap {
+  const char* file;
+  int version;
+  size_t floors, textured;
+  int minX, maxX, minY, maxY;  // units
+  // Points in map units: on a low and on a high floor (found with the layout
+  // above), and where no floor is near.
+  int lowX, lowY, highX, highY, noneX, noneY;
+};
+
+const RealMap kRealMaps[] = {
+    {"crossfire.bsp", 29, 817, 0, -1152, 1024, -2752, 1664, -912, -608, -384, -1648, -832, -2096},
+    {"cs_assault.bsp", 30, 577, 0, -2688, 1216, -1088, 3136, 608, 176, 1040, 272, -2496, -448},
+    {"de_dust2.bsp", 30, 867, 43, -2560, 1808, -1152, 3776, -1104, 1376, -1712, 128, -160, 80},
+    {"de_nuke.bsp", 30, 1326, 0, -3352, 3776, -2864, 992, 640, 432, 1952, -2240, -864, 800},
+    {"aim_arena.bsp", 30, 234, 0, -8, 1344, -1056, 544, 1040, -320, 64, -192, -100, 0},
+};
+
+void PrintTo(const RealMap& m, std::ostream* out) { *out << m.file; }
+
+class RealMaps : public testing::TestWithParam<RealMap> {};
+
+int Brightness(Rgb c) { return c.r + c.g + c.b; }
+
+TEST_P(RealMaps, FloorsAndPicture) {
+  const RealMap& m = GetParam();
+  const std::string path = std::string(QUENDRIX_MAP_DIR) + "/" + m.file;
+  DemoBytes file;
+  if (ReadDemoFile(path.c_str(), &file) == DemoFileStatus::kCannotOpen) GTEST_SKIP() << path;
+  MapFloors floors;
+  ASSERT_EQ(ReadMapFloors(file.bytes.get(), file.size, &floors), MapStatus::kRead);
+  EXPECT_EQ(floors.version, m.version);
+  EXPECT_EQ(floors.faces.size(), m.floors);
+  size_t textured = 0;
+  for (const FloorFace& face : floors.faces) textured += face.kind == FloorKind::kTextured;
+  EXPECT_EQ(textured, m.textured);
+  EXPECT_EQ(floors.minX, m.minX * kMapUnit);
+  EXPECT_EQ(floors.maxX, m.maxX * kMapUnit);
+  EXPECT_EQ(floors.minY, m.minY * kMapUnit);
+  EXPECT_EQ(floors.maxY, m.maxY * kMapUnit);
+
+  const std::vector<Rgb> picture = DrawMapFloors(floors, kPreviewWidth, kPreviewHeight);
+  // Where a point of the map lands: fitted into 245 x 185, centred, north up.
+  const double extentX = m.maxX - m.minX, extentY = m.maxY - m.minY;
+  const double scale = std::min(245 / extentX, 185 / extentY);
+  auto at = [&](int x, int y) {
+    const int column = int(4 + (245 - extentX * scale) / 2 + (x - m.minX) * scale);
+    const int row = int(4 + (185 - extentY * scale) / 2 + (m.maxY - y) * scale);
+    return picture[size_t(std::min(row, kPreviewHeight - 1)) * kPreviewWidth +
+                   size_t(std::min(column, kPreviewWidth - 1))];
+  };
+  const Rgb low = at(m.lowX, m.lowY), high = at(m.highX, m.highY);
+  EXPECT_NE(low, kMapBackground);
+  EXPECT_NE(high, kMapBackground);
+  EXPECT_LT(Brightness(low), Brightness(high));
+  EXPECT_EQ(at(m.noneX, m.noneY), kMapBackground);
+  EXPECT_EQ(picture.front(), kMapBackground) << "the margin";
+  for (const MapPictureFingerprint& reference : kMapPictureFingerprints) {
+    if (std::string(reference.file) == m.file) {
+      EXPECT_EQ(Fingerprint(picture), reference.fingerprint) << std::hex << Fingerprint(picture);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, RealMaps, testing::ValuesIn(kRealMaps),
+                         [](const testing::TestParamInfo<RealMap>& info) {
+                           std::string name = info.param.file;
+                           return name.substr(0, name.find('.'));
+                         });
+
+// A change to a copy of a real map, at an offset inside a lump or the header.
+struct Damage {
+  const char* what;
+  int lump;         // -1: the header
+  size_t at;        // from the lump's start, or the file's
+  size_t repeat;    // the value at every that many bytes through the lump; 0: once
+  uint32_t value;
+  MapStatus status;
+};
+
+const Damage kDamages[] = {
+    {"a lump past the end", -1, 4 + 8 * 7 + 4, 0, 0x7FFFFFF0u, MapStatus::kDamaged},
+    {"a lump before the start", -1, 4 + 8 * 3, 0, 0xFFFFFFF0u, MapStatus::kDamaged},
+    {"a huge count of textures", 2, 0, 0, 0x7FFFFFFFu, MapStatus::kDamaged},
+    {"a texture past its lump", 2, 4, 4, 0x00FFFFFFu, MapStatus::kDamaged},
+    {"the world's faces past the lump", 14, 60, 0, 0x7FFFFFFFu, MapStatus::kDamaged},
+    {"the world's first face negative", 14, 56, 0, 0x80000000u, MapStatus::kDamaged},
+    {"a face naming a plane that does not exist", 7, 0, 0, 0xFFFFu, MapStatus::kDamaged},
+    {"a face naming surfedges past the lump", 7, 4, 0, 0x7FFFFFF0u, MapStatus::kDamaged},
+    {"a face naming a texture info that does not exist", 7, 8, 0, 0xFFFF0004u,
+     MapStatus::kDamaged},
+    {"texture infos naming a texture that does not exist", 6, 32, 40, 0x7FFFFFFFu,
+     MapStatus::kDamaged},
+    {"surfedges naming an edge that does not exist", 13, 0, 4, 0x7FFFFFFFu, MapStatus::kDamaged},
+    {"surfedges of the one edge that cannot be turned", 13, 0, 4, 0x80000000u,
+     MapStatus::kDamaged},
+    {"edges naming a vertex that does not exist", 12, 0, 4, 0xFFFFFFFFu, MapStatus::kDamaged},
+    {"vertices that are not numbers", 3, 0, 4, 0xFFFFFFFFu, MapStatus::kDamaged},
+    {"vertices far outside any map", 3, 0, 4, 0x7F000000u, MapStatus::kDamaged},
+};
+
+// The smallest level of every texture embedded in the map moved by that much.
+void MoveSmallestLevels(std::vector<uint8_t>& map, uint32_t by) {
+  const LumpPlace lump = FindLump(map, 2);
+  const uint32_t count = GetLe32(map, lump.offset);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint32_t texture = lump.offset + GetLe32(map, lump.offset + 4 + 4 * i);
+    const uint32_t level = GetLe32(map, texture + 36);
+    if (level != 0) PutLe32(map, texture + 36, level + by);
+  }
+}
+
+std::vector<uint8_t> ReadRealMap(const char* file) {
+  const std::string path = std::string(QUENDRIX_MAP_DIR) + "/" + file;
+  DemoBytes read;
+  if (ReadDemoFile(path.c_str(), &read) != DemoFileStatus::kRead) return {};
+  return std::vector<uint8_t>(read.bytes.get(), read.bytes.get() + read.size);
+}
+
+// Each copy is a buffer of exactly its size, so that the sanitizers catch a
+// read past it.
+TEST(ReadMapFloors, DamagedCopiesOfRealMapsAreRefused) {
+  for (const char* file : {"de_dust2.bsp", "aim_arena.bsp"}) {
+    const std::vector<uint8_t> whole = ReadRealMap(file);
+    if (whole.empty()) GTEST_SKIP() << "no " << file << " in " << QUENDRIX_MAP_DIR;
+    for (const Damage& d : kDamages) {
+      std::vector<uint8_t> map = whole;
+      const LumpPlace lump = d.lump < 0 ? LumpPlace{0, uint32_t(map.size())} : FindLump(map, d.lump);
+      if (d.repeat == 0) PutLe32(map, lump.offset + d.at, d.value);
+      for (size_t at = d.at; d.repeat > 0 && at + 4 <= lump.length; at += d.repeat) {
+        PutLe32(map, lump.offset + at, d.value);
+      }
+      ASSERT_EQ(map.size(), whole.size()) << d.what;
+      MapFloors floors;
+      EXPECT_EQ(Read(map, &floors), d.status) << file << ": " << d.what;
+      EXPECT_TRUE(floors.faces.empty()) << d.what;
+    }
+    // Only de_dust2 embeds textures that its floors show.
+    std::vector<uint8_t> map = whole;
+    MoveSmallestLevels(map, 0x7FFFFFF0u);
+    MapFloors floors;
+    EXPECT_EQ(Read(map, &floors),
+              std::string(file) == "de_dust2.bsp" ? MapStatus::kDamaged : MapStatus::kRead)
+        << file << ": the smallest levels past the lump";
+    // Cut short anywhere: each lump that no longer fits is noticed.
+    for (size_t size : {size_t(0), size_t(100), size_t(124), whole.size() / 2, whole.size() - 1}) {
+      std::vector<uint8_t> cut(whole.begin(), whole.begin() + long(size));
+      MapFloors floors;
+      EXPECT_EQ(Read(cut, &floors), size < 124 ? MapStatus::kNotAMap : MapStatus::kDamaged)
+          << file << " cut to " << size;
+    }
+  }
+}
+
+}  // namespace
