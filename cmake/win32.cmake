@@ -58,7 +58,7 @@ target_include_directories(quendrix_win32_tests PRIVATE
 target_link_libraries(quendrix_win32_tests PRIVATE
   quendrix_win32 quendrix_inspector quendrix_window_driver version shlwapi gtest_main)
 target_compile_definitions(quendrix_win32_tests PRIVATE
-  QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}")
+  QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}" QUENDRIX_MAP_DIR="${QUENDRIX_MAP_DIR}")
 
 # Started by the program in the tests as it starts the game; never shipped.
 add_executable(quendrix_stand_in_game tests/win32/stand_in_game.cpp)
@@ -73,7 +73,7 @@ add_executable(quendrix_program_tests
   tests/win32/program_test.cpp
   tests/win32/commands_test.cpp)
 target_link_libraries(quendrix_program_tests PRIVATE
-  quendrix_window_driver quendrix_demo_core advapi32 shlwapi gtest_main)
+  quendrix_window_driver quendrix_demo_core quendrix_map_core advapi32 shlwapi gtest_main)
 # The players' recordings, where Wine shows the machine's own files.
 target_compile_definitions(quendrix_program_tests PRIVATE
   QUENDRIX_CORPUS_DIR="Z:${QUENDRIX_CORPUS_DIR}")

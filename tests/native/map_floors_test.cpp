@@ -22,7 +22,8 @@ MapStatus Read(const std::vector<uint8_t>& bytes, MapFloors* floors) {
 // Every kind of face that is not a floor, beside two that are.
 TEST(ReadMapFloors, FloorsOfTheWorldOnly) {
   MapRecipe recipe;
-  recipe.textures = {{"ground"}, {"SKY"}, {"!water"}, {"rock", true, {200, 100, 40}, {100, 60, 20}}};
+  recipe.textures = {
+      {"ground"}, {"SKY"}, {"!water"}, {"rock", true, {200, 100, 40}, {100, 60, 20}}};
   MapFaceRecipe wall = FloorRectangle(0, 0, 64, 64, 0);
   wall.normal = {1, 0, 0};
   MapFaceRecipe ceiling = FloorRectangle(0, 0, 64, 64, 96);
@@ -33,9 +34,14 @@ TEST(ReadMapFloors, FloorsOfTheWorldOnly) {
   steep.normal = {0.71f, 0, 0.69f};
   MapFaceRecipe line = FloorRectangle(0, 0, 64, 64, 0);
   line.points.resize(2);
-  recipe.faces = {wall,      ceiling, FloorRectangle(-16.5f, 8, 48, 40.25f, 8, 3),
-                  backFloor, steep,   line,
-                  FloorRectangle(0, 0, 640, 640, 512, 1), FloorRectangle(0, 0, 640, 640, 256)};
+  recipe.faces = {wall,
+                  ceiling,
+                  FloorRectangle(-16.5f, 8, 48, 40.25f, 8, 3),
+                  backFloor,
+                  steep,
+                  line,
+                  FloorRectangle(0, 0, 640, 640, 512, 1),
+                  FloorRectangle(0, 0, 640, 640, 256)};
   recipe.worldFaces = 7;  // the last one is a door's
 
   MapFloors floors;
@@ -48,7 +54,8 @@ TEST(ReadMapFloors, FloorsOfTheWorldOnly) {
   EXPECT_EQ(rock.height, 8 * kMapUnit);
   ASSERT_EQ(rock.pointCount, 4u);
   // In the order written, the backwards edges giving their second vertex.
-  const MapPoint expected[] = {{-264, 128, 128}, {-264, 644, 128}, {768, 644, 128}, {768, 128, 128}};
+  const MapPoint expected[] = {
+      {-264, 128, 128}, {-264, 644, 128}, {768, 644, 128}, {768, 128, 128}};
   for (int i = 0; i < 4; ++i) {
     const MapPoint& p = floors.points[rock.firstPoint + i];
     EXPECT_EQ(p.x, expected[i].x) << i;
@@ -100,11 +107,15 @@ const RealMap kRealMaps[] = {
     {"aim_arena.bsp", 30, 234, 0, -8, 1344, -1056, 544, 1040, -320, 64, -192, -100, 0},
 };
 
-void PrintTo(const RealMap& m, std::ostream* out) { *out << m.file; }
+void PrintTo(const RealMap& m, std::ostream* out) {
+  *out << m.file;
+}
 
 class RealMaps : public testing::TestWithParam<RealMap> {};
 
-int Brightness(Rgb c) { return c.r + c.g + c.b; }
+int Brightness(Rgb c) {
+  return c.r + c.g + c.b;
+}
 
 TEST_P(RealMaps, FloorsAndPicture) {
   const RealMap& m = GetParam();
@@ -155,9 +166,9 @@ INSTANTIATE_TEST_SUITE_P(Corpus, RealMaps, testing::ValuesIn(kRealMaps),
 // A change to a copy of a real map, at an offset inside a lump or the header.
 struct Damage {
   const char* what;
-  int lump;         // -1: the header
-  size_t at;        // from the lump's start, or the file's
-  size_t repeat;    // the value at every that many bytes through the lump; 0: once
+  int lump;       // -1: the header
+  size_t at;      // from the lump's start, or the file's
+  size_t repeat;  // the value at every that many bytes through the lump; 0: once
   uint32_t value;
   MapStatus status;
 };
@@ -171,13 +182,11 @@ const Damage kDamages[] = {
     {"the world's first face negative", 14, 56, 0, 0x80000000u, MapStatus::kDamaged},
     {"a face naming a plane that does not exist", 7, 0, 0, 0xFFFFu, MapStatus::kDamaged},
     {"a face naming surfedges past the lump", 7, 4, 0, 0x7FFFFFF0u, MapStatus::kDamaged},
-    {"a face naming a texture info that does not exist", 7, 8, 0, 0xFFFF0004u,
-     MapStatus::kDamaged},
+    {"a face naming a texture info that does not exist", 7, 8, 0, 0xFFFF0004u, MapStatus::kDamaged},
     {"texture infos naming a texture that does not exist", 6, 32, 40, 0x7FFFFFFFu,
      MapStatus::kDamaged},
     {"surfedges naming an edge that does not exist", 13, 0, 4, 0x7FFFFFFFu, MapStatus::kDamaged},
-    {"surfedges of the one edge that cannot be turned", 13, 0, 4, 0x80000000u,
-     MapStatus::kDamaged},
+    {"surfedges of the one edge that cannot be turned", 13, 0, 4, 0x80000000u, MapStatus::kDamaged},
     {"edges naming a vertex that does not exist", 12, 0, 4, 0xFFFFFFFFu, MapStatus::kDamaged},
     {"vertices that are not numbers", 3, 0, 4, 0xFFFFFFFFu, MapStatus::kDamaged},
     {"vertices far outside any map", 3, 0, 4, 0x7F000000u, MapStatus::kDamaged},
@@ -209,7 +218,8 @@ TEST(ReadMapFloors, DamagedCopiesOfRealMapsAreRefused) {
     if (whole.empty()) GTEST_SKIP() << "no " << file << " in " << QUENDRIX_MAP_DIR;
     for (const Damage& d : kDamages) {
       std::vector<uint8_t> map = whole;
-      const LumpPlace lump = d.lump < 0 ? LumpPlace{0, uint32_t(map.size())} : FindLump(map, d.lump);
+      const LumpPlace lump =
+          d.lump < 0 ? LumpPlace{0, uint32_t(map.size())} : FindLump(map, d.lump);
       if (d.repeat == 0) PutLe32(map, lump.offset + d.at, d.value);
       for (size_t at = d.at; d.repeat > 0 && at + 4 <= lump.length; at += d.repeat) {
         PutLe32(map, lump.offset + at, d.value);

@@ -24,10 +24,10 @@ struct Fitting {
 };
 
 const Fitting kFittings[] = {
-    {0, 0, 245, 185, 253, 193, 4, 248, 4, 188},    // a unit a pixel
+    {0, 0, 245, 185, 253, 193, 4, 248, 4, 188},         // a unit a pixel
     {-1000, 500, 490, 185, 253, 193, 4, 248, 50, 142},  // wide: centred top to bottom
-    {0, 0, 100, 300, 100, 100, 35, 64, 4, 95},     // tall: centred left to right
-    {0.5f, 0.5f, 7, 5, 30, 20, 7, 22, 4, 15},      // small: scaled up
+    {0, 0, 100, 300, 100, 100, 35, 64, 4, 95},          // tall: centred left to right
+    {0.5f, 0.5f, 7, 5, 30, 20, 7, 22, 4, 15},           // small: scaled up
 };
 
 TEST(DrawMapFloors, FittedCentredAspectKept) {
@@ -52,13 +52,16 @@ TEST(DrawMapFloors, FittedCentredAspectKept) {
 // A unit a pixel: the point x, y lands on column 4 + x and row 188 - y.
 TEST(DrawMapFloors, HigherOverLowerLighterWithOutlinedSteps) {
   MapRecipe recipe;
-  recipe.textures = {{"ground"}, {"rock", true, {200, 100, 40}, {100, 60, 20}}, {"!slime"},
-                     {"sky"}};
+  recipe.textures = {
+      {"ground"}, {"rock", true, {200, 100, 40}, {100, 60, 20}}, {"!slime"}, {"sky"}};
   MapFaceRecipe backFloor = FloorRectangle(180, 100, 220, 140, 64);
   backFloor.back = true;
-  recipe.faces = {FloorRectangle(20, 20, 60, 50, 64, 1),  FloorRectangle(0, 0, 245, 185, 0),
-                  FloorRectangle(100, 100, 140, 140, 64, 2), FloorRectangle(150, 20, 200, 60, 128, 3),
-                  backFloor,                               FloorRectangle(0, 0, 245, 185, 128)};
+  recipe.faces = {FloorRectangle(20, 20, 60, 50, 64, 1),
+                  FloorRectangle(0, 0, 245, 185, 0),
+                  FloorRectangle(100, 100, 140, 140, 64, 2),
+                  FloorRectangle(150, 20, 200, 60, 128, 3),
+                  backFloor,
+                  FloorRectangle(0, 0, 245, 185, 128)};
   recipe.worldFaces = 5;
   const std::vector<Rgb> picture = Draw(recipe, kPreviewWidth, kPreviewHeight);
   auto at = [&](int column, int row) { return picture[size_t(row * kPreviewWidth + column)]; };

@@ -51,7 +51,9 @@ class PreviewerTest : public testing::Test {
     return path;
   }
 
-  std::string Read(const std::string& name) { return ReadAll(fopen((dir_ + "/" + name).c_str(), "rb")); }
+  std::string Read(const std::string& name) {
+    return ReadAll(fopen((dir_ + "/" + name).c_str(), "rb"));
+  }
 
   std::vector<std::string> Listing() {
     std::vector<std::string> names;
@@ -77,7 +79,8 @@ class PreviewerTest : public testing::Test {
     std::vector<uint8_t> map = WriteMap(recipe_);
     MapFloors floors;
     ReadMapFloors(map.data(), map.size(), &floors);
-    std::vector<uint8_t> bitmap = EncodeBitmap24(width, height, DrawMapFloors(floors, width, height));
+    std::vector<uint8_t> bitmap =
+        EncodeBitmap24(width, height, DrawMapFloors(floors, width, height));
     return std::string(bitmap.begin(), bitmap.end());
   }
 

@@ -10,9 +10,13 @@
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "demo/load_demo.h"
+#include "map/map_floors.h"
+#include "map/map_picture.h"
+#include "tests/reference/map_pictures.h"
 #include "tests/win32/win32_test_support.h"
 #include "tools/bitmap_writer.h"
 #include "tools/demo_writer.h"
+#include "tools/map_writer.h"
 
 namespace {
 
@@ -169,6 +173,100 @@ TEST_F(LoadDemoTest, AnyFileIsInspectedAsADemo) {
   EXPECT_EQ(window_.Text(IDC_INFO),
             "Half-Life Version: N/A\nDemo Type: HLDEMO\nDemo Version: -56\nNetwork Version: 0\n"
             "Map: \nMod: \nCurrent Res: x\nDemo Res: *x*\n");
+}
+
+// The bitmap's pixels as the display holds them, rows top first.
+std::vector<Rgb> BitmapPixels(HBITMAP bitmap, int width, int height) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  std::vector<uint32_t> bgrx(size_t(width) * size_t(height));
+  HDC screen = GetDC(nullptr);
+  GetDIBits(screen, bitmap, 0, UINT(height), bgrx.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  std::vector<Rgb> pixels;
+  for (uint32_t p : bgrx) pixels.push_back({uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
+  return pixels;
+}
+
+TEST_F(LoadDemoTest, PreviewDrawnFromTheGamesOwnMap) {
+  for (const char* folder :
+       {"game", "game\\cstrike", "game\\cstrike\\maps", "game\\valve", "game\\valve\\maps"}) {
+    CreateDirectoryA(scratch_.Join(folder).c_str(), nullptr);
+  }
+  MapRecipe recipe;
+  recipe.faces = {FloorRectangle(0, 0, 512, 256, 0), FloorRectangle(64, 64, 128, 128, 48)};
+  const std::vector<uint8_t> map = WriteMap(recipe);
+  const std::vector<uint8_t> damaged(map.begin(), map.end() - 8);
+  for (const char* name : {"cstrike\\maps\\de_mod", "cstrike\\maps\\de_both",
+                           "valve\\maps\\hl_base", "valve\\maps\\de_broken"}) {
+    scratch_.Write(std::string("game\\") + name + ".bsp", map);
+  }
+  scratch_.Write("game\\cstrike\\maps\\de_broken.bsp", damaged);
+  WritePreview("de_both", 16, 12);
+  // Where a name that climbs out of the maps folder would lead.
+  scratch_.Write("outside.bmp", EncodeBitmap24(8, 8, DrawMapPreview("outside", 8, 8)));
+  lstrcpynA(app.gameDir, scratch_.Join("game").c_str(), sizeof app.gameDir);
+  const std::string longMod(230, 'c');
+
+  const struct {
+    const char* map;
+    const char* mod;
+    int width;  // of the preview, 0 for none
+  } cases[] = {
+      {"de_mod", "cstrike", kPreviewWidth},
+      {"hl_base", "cstrike", kPreviewWidth},  // the game's own map
+      {"hl_base", "", kPreviewWidth},
+      {"de_both", "cstrike", 16},               // the bitmap beside the program wins
+      {"de_broken", "cstrike", kPreviewWidth},  // the mod's cannot be drawn, the game's can
+      {"de_mod", "valve", 0},
+      {"de_none", "cstrike", 0},
+      {"..\\outside", "cstrike", 0},
+      {"../outside", "cstrike", 0},
+      {"..\\..\\cstrike\\maps\\de_mod", "valve", 0},
+      {"de_mod", "..\\game\\cstrike", 0},
+      {"de_mod", "valve\\..\\cstrike", 0},
+      {"de_mod", "C:\\cstrike", 0},
+      {"de_mod", longMod.c_str(), 0},  // a path too long for the program
+  };
+  for (const auto& c : cases) {
+    Load(WriteDemoFile("x.dem", TestRecipe(c.map, c.mod, 800, 600)));
+    BITMAP preview = {};
+    if (app.mapBitmap != nullptr) GetObjectA(app.mapBitmap, sizeof preview, &preview);
+    EXPECT_EQ(preview.bmWidth, c.width) << c.map << " of " << c.mod;
+  }
+  EXPECT_TRUE(boxes_.boxes().empty());
+
+  // Drawn as the core draws it, and released as a loaded bitmap is.
+  Load(WriteDemoFile("x.dem", TestRecipe("de_mod", "cstrike", 800, 600)));
+  ASSERT_NE(app.mapBitmap, nullptr);
+  MapFloors floors;
+  ASSERT_EQ(ReadMapFloors(map.data(), map.size(), &floors), MapStatus::kRead);
+  EXPECT_EQ(BitmapPixels(app.mapBitmap, kPreviewWidth, kPreviewHeight),
+            DrawMapFloors(floors, kPreviewWidth, kPreviewHeight));
+  EXPECT_EQ(GetObjectType(app.mapBitmap), DWORD(OBJ_BITMAP));
+
+  // Without a game folder in the settings there is nowhere to look.
+  app.gameDir[0] = '\0';
+  Load(WriteDemoFile("x.dem", TestRecipe("de_mod", "cstrike", 800, 600)));
+  EXPECT_EQ(app.mapBitmap, nullptr);
+}
+
+// The same pixels as the native build draws, from the real maps where they lie.
+TEST(MapPictures, TheRealMapsAsDrawnNatively) {
+  for (const MapPictureFingerprint& reference : kMapPictureFingerprints) {
+    const std::string path = std::string(QUENDRIX_MAP_DIR) + "/" + reference.file;
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    if (bytes.empty()) GTEST_SKIP() << "no " << path;
+    MapFloors floors;
+    ASSERT_EQ(ReadMapFloors(bytes.data(), bytes.size(), &floors), MapStatus::kRead) << path;
+    EXPECT_EQ(Fingerprint(DrawMapFloors(floors, kPreviewWidth, kPreviewHeight)),
+              reference.fingerprint)
+        << reference.file;
+  }
 }
 
 struct Failure {

@@ -5,7 +5,10 @@
 #include <string>
 
 #include "app/resources/resource.h"
+#include "map/map_floors.h"
+#include "map/map_picture.h"
 #include "tests/win32/program_fixture.h"
+#include "tools/map_writer.h"
 
 namespace {
 
@@ -42,6 +45,57 @@ TEST_F(ProgramTest, OpensOnTheDemoOfItsCommandLine) {
   };
   for (const auto& p : pixels) {
     EXPECT_EQ(picture.At(p.x, p.y), p.colour) << p.what << " at " << p.x << "," << p.y;
+  }
+}
+
+TEST_F(ProgramTest, PreviewDrawnFromTheMapInTheGameFolder) {
+  InstallGame();
+  CreateDirectoryA((game_ + "\\cstrike\\maps").c_str(), nullptr);
+  MapRecipe recipe;
+  recipe.textures = {{"ground"}, {"crate", true, {220, 120, 40}, {120, 80, 20}}};
+  recipe.faces = {FloorRectangle(0, 0, 1024, 512, 0), FloorRectangle(128, 128, 384, 256, 64, 1)};
+  const std::vector<uint8_t> map = WriteMap(recipe);
+  scratch_.Write("Half-Life Game\\cstrike\\maps\\de_drawn.bsp", map);
+  MapFloors floors;
+  ASSERT_EQ(ReadMapFloors(map.data(), map.size(), &floors), MapStatus::kRead);
+  const std::vector<Rgb> drawn = DrawMapFloors(floors, kPreviewWidth, kPreviewHeight);
+
+  HWND window = StartWindow(Demo("drawn.dem", "de_drawn", "cstrike", 800, 600));
+  ASSERT_NE(window, nullptr);
+  Sleep(300);  // the paint after the load
+  Picture picture = CaptureClientArea(window);
+  CreateDirectoryA((TestProgramFolder() + "\\artifacts").c_str(), nullptr);
+  EXPECT_TRUE(SavePicture(picture, TestProgramFolder() + "\\artifacts\\drawn-preview.bmp"));
+  ASSERT_GE(picture.width, 37 + kPreviewWidth);
+  ASSERT_GE(picture.height, 125 + kPreviewHeight);
+  int differing = 0;
+  for (int y = 0; y < kPreviewHeight; ++y) {
+    for (int x = 0; x < kPreviewWidth; ++x) {
+      differing += picture.At(37 + x, 125 + y) != Colour(drawn[size_t(y * kPreviewWidth + x)]);
+    }
+  }
+  EXPECT_EQ(differing, 0) << "pixels of the preview at 37,125 that are not the map's";
+  EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr);
+
+  // The bitmap beside the program wins; a name that climbs out of the maps
+  // folder to the same map gets no preview: the panel shows.
+  std::vector<Rgb> bitmap = Preview("de_drawn", 240, 180);
+  const struct {
+    const char* map;
+    uint32_t topLeft;
+  } handOvers[] = {
+      {"de_drawn", Colour(bitmap[0])},
+      {"..\\..\\cstrike\\maps\\de_drawn", 0x444444},
+  };
+  for (const auto& h : handOvers) {
+    std::string demo = Demo("next.dem", h.map, "cstrike", 800, 600);
+    EXPECT_EQ(WaitForExit(Start(demo), kWaitMs), 0u);
+    Sleep(300);
+    Picture shown = CaptureClientArea(window);
+    EXPECT_EQ(shown.At(37, 125), h.topLeft) << h.map;
+    EXPECT_EQ(shown.At(37 + 100, 125 + 100),
+              h.topLeft == 0x444444 ? 0x444444u : Colour(bitmap[100 * 240 + 100]))
+        << h.map;
   }
 }
 
