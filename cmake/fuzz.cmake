@@ -1,8 +1,9 @@
 # libFuzzer targets: the header, the scans (against the literal reference)
 # and the summary on any bytes; the command-line rule on any text; the
-# long-path walk with a search that answers any names. Built by the fuzz preset,
+# long-path walk with a search that answers any names; the map reader and its
+# picture on any bytes. Built by the fuzz preset,
 # whose flags instrument the core for coverage and the sanitizers; the seed
-# corpus comes from the project's demo writer. scripts/fuzz.sh runs them.
+# corpora come from the project's demo and map writers. scripts/fuzz.sh runs them.
 option(QUENDRIX_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
 if(QUENDRIX_FUZZ)
   foreach(name header scan summary)
@@ -15,6 +16,9 @@ if(QUENDRIX_FUZZ)
     target_link_libraries(quendrix_fuzz_${name} PRIVATE quendrix_shell_core)
     target_link_options(quendrix_fuzz_${name} PRIVATE -fsanitize=fuzzer)
   endforeach()
+  add_executable(quendrix_fuzz_map tests/fuzz/map_fuzz.cpp)
+  target_link_libraries(quendrix_fuzz_map PRIVATE quendrix_map_core)
+  target_link_options(quendrix_fuzz_map PRIVATE -fsanitize=fuzzer)
   add_executable(quendrix-fuzz-seeds tests/fuzz/make_seeds.cpp)
   target_link_libraries(quendrix-fuzz-seeds PRIVATE quendrix_demo_core quendrix_demo_writer)
 endif()

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Runs each fuzz target of the demo core for the given time (seconds, 60 unless
 # said), one after another in one process each: header, scan, summary,
-# command_line and walk, or only those named after the time. Each keeps its
+# command_line, walk and map, or only those named after the time. Each keeps its
 # corpus in build/fuzz/corpus/NAME, seeded by quendrix-fuzz-seeds (demos of the
-# project's own for the first three), and its log in build/fuzz/NAME.log;
+# project's own for the first three, maps of its own for map), and its log in
+# build/fuzz/NAME.log;
 # a finding is written to build/fuzz/findings/ and stops the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 targets=("${@:2}")
-[ ${#targets[@]} -eq 0 ] && targets=(header scan summary command_line walk)
+[ ${#targets[@]} -eq 0 ] && targets=(header scan summary command_line walk map)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

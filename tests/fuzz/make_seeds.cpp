@@ -1,6 +1,7 @@
 // The seed corpora of the fuzz targets, in folders under the one given: demo/
 // holds small demos of the project's own, one for each mode and kind;
-// command_line/ and walk/ the texts that the program meets at its start.
+// command_line/ and walk/ the texts that the program meets at its start; map/
+// small maps of the project's own with every kind of face.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "demo/signature_scan.h"
 #include "tools/demo_writer.h"
+#include "tools/map_writer.h"
 
 namespace {
 
@@ -44,6 +46,33 @@ std::vector<std::string> Walks() {
       "C:\\a\\\\b\\\0\x80"s};
 }
 
+// Floors of every kind, a wall, a ceiling, a tool face and a door's, in both
+// versions.
+std::vector<std::vector<uint8_t>> Maps() {
+  MapRecipe recipe;
+  recipe.textures = {
+      {"ground"}, {"rock", true, {200, 100, 40}, {100, 60, 20}}, {"!water"}, {"sky"}};
+  MapFaceRecipe wall = FloorRectangle(0, 0, 64, 64, 0);
+  wall.normal = {1, 0, 0};
+  MapFaceRecipe ceiling = FloorRectangle(0, 0, 64, 64, 96, 1);
+  ceiling.normal = {0, 0, -1};
+  ceiling.back = true;
+  MapFaceRecipe ramp = {{{0, 0, 0}, {64, 0, 32}, {64, 64, 32}, {0, 64, 0}}, {-0.45f, 0, 0.89f}};
+  recipe.faces = {FloorRectangle(-256, -128, 256, 128, 0),
+                  FloorRectangle(0, 0, 64, 32, 48, 1),
+                  FloorRectangle(-200, -100, -100, 0, -16, 2),
+                  FloorRectangle(0, 0, 512, 512, 256, 3),
+                  wall,
+                  ceiling,
+                  ramp,
+                  FloorRectangle(100, 0, 140, 40, 128)};
+  recipe.worldFaces = recipe.faces.size() - 1;
+  std::vector<std::vector<uint8_t>> maps = {WriteMap(recipe)};
+  recipe.version = 29;
+  maps.push_back(WriteMap(recipe));
+  return maps;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -52,7 +81,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  for (const char* kind : {"", "/demo", "/command_line", "/walk"})
+  for (const char* kind : {"", "/demo", "/command_line", "/walk", "/map"})
     mkdir((folder + kind).c_str(), 0755);
   int index = 0;
   for (const std::string& line : CommandLines()) {
@@ -60,6 +89,9 @@ int main(int argc, char** argv) {
   }
   for (const std::string& walk : Walks()) {
     if (!WriteSeed(folder + "/walk/" + std::to_string(++index), Bytes(walk))) return 1;
+  }
+  for (const std::vector<uint8_t>& map : Maps()) {
+    if (!WriteSeed(folder + "/map/" + std::to_string(++index) + ".bsp", map)) return 1;
   }
   std::vector<std::pair<int, int>> viewports = {{1440, 1080}, {1920, 1080}, {0, 0}};
   for (const ResolutionMode& mode : kResolutionModes) {
