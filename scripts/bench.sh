@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Benchmarks, all in one run: the scans over 64 MiB of demo-like bytes and of
 # the players' recordings (against the literal scans and the C library's
-# memmem), then the inspector on two files of the given size (256 MiB unless
+# memmem) and the map preview of the two largest real maps, then the inspector on two files of the given size (256 MiB unless
 # said) in the page cache against reading the same file with cat: a written
 # demo, and the recordings in which nothing is found, one after another.
 set -euo pipefail
