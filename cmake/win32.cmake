@@ -52,11 +52,12 @@ add_executable(quendrix_win32_tests
   tests/win32/inspector_exe_test.cpp
   # The scans as the shipped processor checks choose them, the plain path too.
   tests/native/scan_differential_test.cpp
-  tests/reference/literal_scan.cpp)
+  tests/reference/literal_scan.cpp
+  tests/win32/previewer_exe_test.cpp)
 target_include_directories(quendrix_win32_tests PRIVATE
   ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated ${PROJECT_SOURCE_DIR}/app/resources)
 target_link_libraries(quendrix_win32_tests PRIVATE
-  quendrix_win32 quendrix_inspector quendrix_window_driver version shlwapi gtest_main)
+  quendrix_win32 quendrix_inspector quendrix_previewer quendrix_window_driver version shlwapi gtest_main)
 target_compile_definitions(quendrix_win32_tests PRIVATE
   QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}" QUENDRIX_MAP_DIR="${QUENDRIX_MAP_DIR}")
 

@@ -1,0 +1,42 @@
+// quendrix-preview as the Windows build has it: a picture written whole over
+// the one that was there, through the platform's own replacing move.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tests/win32/win32_test_support.h"
+#include "tools/map_writer.h"
+#include "tools/previewer.h"
+
+namespace {
+
+TEST(PreviewerOnWindows, ReplacesAPictureAndReportsAMissingMap) {
+  ScratchDir scratch;
+  MapRecipe recipe;
+  recipe.faces = {FloorRectangle(0, 0, 300, 200, 0)};
+  const std::string map = scratch.Write("de_win.bsp", WriteMap(recipe));
+  scratch.Write("de_win.bmp", {'o', 'l', 'd'});
+  const std::string missing = scratch.Join("gone.bsp");
+  std::vector<std::string> args = {"quendrix-preview", "--size", "20x10", "--out", scratch.path(),
+                                   missing, map};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  FILE* out = tmpfile();
+  FILE* err = tmpfile();
+  ASSERT_TRUE(out != nullptr && err != nullptr);
+  EXPECT_EQ(RunPreviewer(int(argv.size()), argv.data(), out, err), 1);
+  char line[512] = "";
+  rewind(err);
+  EXPECT_EQ(std::string(fgets(line, sizeof line, err)), missing + ": cannot open the file\n");
+  rewind(out);
+  EXPECT_EQ(std::string(fgets(line, sizeof line, out)), scratch.Join("de_win.bmp") + "\n");
+  fclose(out);
+  fclose(err);
+  const std::vector<uint8_t> picture = ReadFileBytes(scratch.Join("de_win.bmp"));
+  EXPECT_EQ(picture.size(), 54u + 10 * 60) << "a 20 x 10 bitmap of 24 bits";
+  EXPECT_TRUE(ReadFileBytes(scratch.Join("de_win.bmp.part")).empty());
+}
+
+}  // namespace
