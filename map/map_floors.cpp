@@ -8,6 +8,7 @@ namespace {
 constexpr int kLumpCount = 15;
 constexpr size_t kHeaderSize = 4 + 8 * kLumpCount;
 enum Lump {
+  kEntities = 0,
   kPlanes = 1,
   kTextures = 2,
   kVertices = 3,
@@ -136,15 +137,15 @@ bool LookUpTexture(const Span& lump, int32_t version, size_t index, TextureLook*
 }
 
 struct MapLumps {
-  Span planes, textures, vertices, textureInfo, faces, edges, surfedges, models;
+  Span entities, planes, textures, vertices, textureInfo, faces, edges, surfedges, models;
   size_t textureCount = 0;
 };
 
 bool TakeLumps(const uint8_t* bytes, size_t size, MapLumps* map) {
   const std::pair<int, Span*> wanted[] = {
-      {kPlanes, &map->planes},           {kTextures, &map->textures}, {kVertices, &map->vertices},
-      {kTextureInfo, &map->textureInfo}, {kFaces, &map->faces},       {kEdges, &map->edges},
-      {kSurfedges, &map->surfedges},     {kModels, &map->models},
+      {kEntities, &map->entities}, {kPlanes, &map->planes},           {kTextures, &map->textures},
+      {kVertices, &map->vertices}, {kTextureInfo, &map->textureInfo}, {kFaces, &map->faces},
+      {kEdges, &map->edges},       {kSurfedges, &map->surfedges},     {kModels, &map->models},
   };
   for (const auto& [lump, span] : wanted) {
     if (!TakeLump(bytes, size, lump, span)) return false;
@@ -213,6 +214,89 @@ bool ReadFace(const MapLumps& map, int32_t version, size_t index, std::vector<Te
   return true;
 }
 
+// A decimal number such as "-1712" or "36.5" at text, up to a blank or end,
+// in sixteenths; false for anything else or a number beyond any map.
+bool ParseCoordinate(const char*& text, const char* end, int32_t* sixteenths) {
+  while (text < end && *text == ' ') ++text;
+  const bool negative = text < end && *text == '-';
+  if (negative) ++text;
+  int64_t whole = 0, fraction = 0, scale = 1;
+  const char* digits = text;
+  for (; text < end && *text >= '0' && *text <= '9'; ++text) {
+    whole = whole * 10 + (*text - '0');
+    if (whole > int64_t(kLargestCoordinate)) return false;
+  }
+  if (text < end && *text == '.') {
+    // Sixteenths need no more than four places.
+    for (++text; text < end && *text >= '0' && *text <= '9'; ++text) {
+      if (scale < 10000) {
+        fraction = fraction * 10 + (*text - '0');
+        scale *= 10;
+      }
+    }
+  }
+  if (text == digits || (text < end && *text != ' ')) return false;
+  const int64_t value = whole * kMapUnit + fraction * kMapUnit / scale;
+  *sixteenths = int32_t(negative ? -value : value);
+  return true;
+}
+
+bool ParseOrigin(const char* text, size_t length, MapPoint* origin) {
+  const char* end = text + length;
+  if (!ParseCoordinate(text, end, &origin->x) || !ParseCoordinate(text, end, &origin->y) ||
+      !ParseCoordinate(text, end, &origin->z)) {
+    return false;
+  }
+  while (text < end && *text == ' ') ++text;
+  return text == end;
+}
+
+bool IsText(const char* text, size_t length, const char* wanted) {
+  return strlen(wanted) == length && memcmp(text, wanted, length) == 0;
+}
+
+// The entities' blocks { "key" "value" ... }, read no further than the
+// lump's end; a text cut short ends the reading where it is cut.
+void ReadSpawns(const Span& entities, std::vector<MapSpawn>* spawns) {
+  const char* text = reinterpret_cast<const char*>(entities.bytes);
+  const char* const end = text + entities.size;
+  bool inBlock = false, haveKey = false, haveOrigin = false, isSpawn = false;
+  const char* key = nullptr;
+  size_t keyLength = 0;
+  MapSpawn spawn = {};
+  while (text < end) {
+    const char c = *text++;
+    if (c == '{') {
+      inBlock = true;
+      haveKey = haveOrigin = isSpawn = false;
+    } else if (c == '}') {
+      if (inBlock && isSpawn && haveOrigin) spawns->push_back(spawn);
+      inBlock = false;
+    } else if (c == '"') {
+      const char* close = static_cast<const char*>(memchr(text, '"', size_t(end - text)));
+      if (close == nullptr) return;
+      const size_t length = size_t(close - text);
+      if (inBlock && !haveKey) {
+        key = text;
+        keyLength = length;
+      } else if (inBlock && IsText(key, keyLength, "classname")) {
+        isSpawn = true;
+        if (IsText(text, length, "info_player_start")) {
+          spawn.team = SpawnTeam::kStart;
+        } else if (IsText(text, length, "info_player_deathmatch")) {
+          spawn.team = SpawnTeam::kDeathmatch;
+        } else {
+          isSpawn = false;
+        }
+      } else if (inBlock && IsText(key, keyLength, "origin")) {
+        haveOrigin = ParseOrigin(text, length, &spawn.origin);
+      }
+      haveKey = inBlock && !haveKey;
+      text = close + 1;
+    }
+  }
+}
+
 void FindExtent(MapFloors* floors) {
   const MapPoint& first = floors->points.front();
   floors->minX = floors->maxX = first.x;
@@ -259,6 +343,7 @@ MapStatus ReadMapFloors(const uint8_t* bytes, size_t size, MapFloors* floors) {
   }
   if (floors->faces.empty()) return MapStatus::kNoFloors;
   FindExtent(floors);
+  ReadSpawns(map.entities, &floors->spawns);
   return MapStatus::kRead;
 }
 

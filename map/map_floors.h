@@ -33,10 +33,23 @@ struct FloorFace {
   Rgb colour;  // for kTextured
 };
 
+enum class SpawnTeam : uint8_t {
+  kStart,       // info_player_start: counter-terrorists, or the player
+  kDeathmatch,  // info_player_deathmatch: terrorists, or anyone in deathmatch
+};
+
+struct MapSpawn {
+  MapPoint origin;
+  SpawnTeam team;
+};
+
 struct MapFloors {
   int32_t version = 0;
   std::vector<MapPoint> points;
   std::vector<FloorFace> faces;  // in the order of the map's world model
+  // The spawn points of the entities, in their order; one without an origin
+  // of three numbers is left out.
+  std::vector<MapSpawn> spawns;
   // The extent of the floors' points and the range of the faces' heights.
   int32_t minX = 0, minY = 0, maxX = 0, maxY = 0;
   int32_t lowest = 0, highest = 0;
@@ -50,7 +63,8 @@ enum class MapStatus {
 };
 
 // The world model's floors: its faces whose normal points up (z of at least
-// 0.7), tool textures (sky, clip, trigger and the like) left out.
+// 0.7), tool textures (sky, clip, trigger and the like) left out; and the
+// spawn points.
 MapStatus ReadMapFloors(const uint8_t* bytes, size_t size, MapFloors* floors);
 
 // The line a program shows for a status other than kRead.

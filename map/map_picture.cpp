@@ -166,5 +166,18 @@ std::vector<Rgb> DrawMapFloors(const MapFloors& floors, int width, int height) {
     pixels[i] = {Channel(colour.r * shade / 256), Channel(colour.g * shade / 256),
                  Channel(colour.b * shade / 256)};
   }
+
+  for (const MapSpawn& spawn : floors.spawns) {
+    const Position at = fit.Place(spawn.origin);
+    const int64_t column = FloorDivide(at.x, kSubpixels), row = FloorDivide(at.y, kSubpixels);
+    const Rgb colour = spawn.team == SpawnTeam::kStart ? kStartSpawnColour : kDeathmatchSpawnColour;
+    for (int64_t y = std::max<int64_t>(0, row - 1); y <= std::min<int64_t>(height - 1, row + 1);
+         ++y) {
+      for (int64_t x = std::max<int64_t>(0, column - 1);
+           x <= std::min<int64_t>(width - 1, column + 1); ++x) {
+        pixels[size_t(y) * size_t(width) + size_t(x)] = colour;
+      }
+    }
+  }
   return pixels;
 }

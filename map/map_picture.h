@@ -22,8 +22,12 @@ constexpr Rgb kMapBackground = {24, 27, 32};
 // brightest; lower floors are darker.
 constexpr Rgb kGroundColour = {178, 168, 146};
 constexpr Rgb kWaterColour = {64, 118, 178};
+// Spawn points, as dots of 3 x 3 pixels over the floors.
+constexpr Rgb kStartSpawnColour = {80, 150, 255};
+constexpr Rgb kDeathmatchSpawnColour = {240, 96, 64};
 
 // width and height from 1 to kLargestPictureSide. The floors' x/y extent fills
 // the picture less the margin, centred, aspect kept, north (+y) up; higher
-// floors are drawn over lower ones and lighter. Rows top first.
+// floors are drawn over lower ones and lighter; the spawn points over them.
+// Rows top first.
 std::vector<Rgb> DrawMapFloors(const MapFloors& floors, int width, int height);

@@ -88,8 +88,7 @@ void PutModel(std::vector<uint8_t>& out, size_t firstFace, size_t faceCount) {
 
 std::vector<uint8_t> WriteMap(const MapRecipe& recipe) {
   std::vector<uint8_t> lumps[kLumps];
-  const char entities[] = "{\n\"classname\" \"worldspawn\"\n}\n";
-  PutBytes(lumps[0], entities, sizeof entities);
+  PutBytes(lumps[0], recipe.entities.c_str(), recipe.entities.size() + 1);
   lumps[2] = TexturesLump(recipe.textures);
   Put32(lumps[12], 0);  // edge 0 is never named: -0 would be the same edge
   uint32_t vertices = 0, surfedges = 0, edges = 1;

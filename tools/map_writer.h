@@ -35,6 +35,7 @@ struct MapFaceRecipe {
 
 struct MapRecipe {
   int32_t version = 30;
+  std::string entities = "{\n\"classname\" \"worldspawn\"\n}\n";
   std::vector<MapTextureRecipe> textures = {{"ground"}};
   std::vector<MapFaceRecipe> faces;
   // Faces from this one on belong to a second model, such as a door.

@@ -10,4 +10,6 @@ int _dowildcard = -1;
 }
 #endif
 
-int main(int argc, char** argv) { return RunPreviewer(argc, argv, stdout, stderr); }
+int main(int argc, char** argv) {
+  return RunPreviewer(argc, argv, stdout, stderr);
+}

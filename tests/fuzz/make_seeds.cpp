@@ -46,8 +46,8 @@ std::vector<std::string> Walks() {
       "C:\\a\\\\b\\\0\x80"s};
 }
 
-// Floors of every kind, a wall, a ceiling, a tool face and a door's, in both
-// versions.
+// Floors of every kind, a wall, a ceiling, a tool face and a door's, spawn
+// points of both teams, in both versions.
 std::vector<std::vector<uint8_t>> Maps() {
   MapRecipe recipe;
   recipe.textures = {
@@ -67,6 +67,10 @@ std::vector<std::vector<uint8_t>> Maps() {
                   ramp,
                   FloorRectangle(100, 0, 140, 40, 128)};
   recipe.worldFaces = recipe.faces.size() - 1;
+  recipe.entities =
+      "{\n\"classname\" \"worldspawn\"\n}\n"
+      "{\n\"origin\" \"-128 -64.5 36\"\n\"classname\" \"info_player_start\"\n}\n"
+      "{\n\"classname\" \"info_player_deathmatch\"\n\"origin\" \"200 100 36\"\n}\n";
   std::vector<std::vector<uint8_t>> maps = {WriteMap(recipe)};
   recipe.version = 29;
   maps.push_back(WriteMap(recipe));

@@ -77,6 +77,31 @@ TEST(ReadMapFloors, FloorsOfTheWorldOnly) {
   EXPECT_EQ(floors.faces[0].kind, FloorKind::kGround);
 }
 
+TEST(ReadMapFloors, SpawnPointsWithAnOriginOfThreeNumbers) {
+  MapRecipe recipe;
+  recipe.faces = {FloorRectangle(0, 0, 64, 64, 0)};
+  recipe.entities =
+      "{ \"classname\" \"worldspawn\" \"wad\" \"{\\\" }\n"
+      "{ \"origin\" \"16 -32.5 8\" \"classname\" \"info_player_start\" }\n"
+      "{ \"classname\" \"info_player_deathmatch\" \"origin\" \"1 2\" }\n"
+      "{ \"classname\" \"info_player_deathmatch\" \"origin\" \"-0.0625 1048576 0 \" }\n"
+      "{ \"classname\" \"info_player_deathmatch\" \"origin\" \"1 2 3x\" }\n"
+      "{ \"classname\" \"info_player_start\" \"origin\" \"1 1048577 0\" }\n"
+      "{ \"classname\" \"light\" \"origin\" \"0 0 0\" }\n"
+      "{ \"classname\" \"info_player_start\" \"origin\" \"1 2 3";  // cut short
+  MapFloors floors;
+  std::vector<uint8_t> map = WriteMap(recipe);
+  ASSERT_EQ(Read(map, &floors), MapStatus::kRead);
+  ASSERT_EQ(floors.spawns.size(), 2u);
+  EXPECT_EQ(floors.spawns[0].team, SpawnTeam::kStart);
+  EXPECT_EQ(floors.spawns[0].origin.x, 256);
+  EXPECT_EQ(floors.spawns[0].origin.y, -520);
+  EXPECT_EQ(floors.spawns[0].origin.z, 128);
+  EXPECT_EQ(floors.spawns[1].team, SpawnTeam::kDeathmatch);
+  EXPECT_EQ(floors.spawns[1].origin.x, -1);
+  EXPECT_EQ(floors.spawns[1].origin.y, 1048576 * kMapUnit);
+}
+
 TEST(ReadMapFloors, NotAMapOrNothingToDraw) {
   MapRecipe recipe;
   recipe.faces = {FloorRectangle(0, 0, 64, 64, 0)};
@@ -92,7 +117,7 @@ TEST(ReadMapFloors, NotAMapOrNothingToDraw) {
 struct RealMap {
   const char* file;
   int version;
-  size_t floors, textured;
+  size_t floors, textured, startSpawns, deathmatchSpawns;
   int minX, maxX, minY, maxY;  // units
   // Points in map units: on a low and on a high floor (found with the layout
   // above), and where no floor is near.
@@ -100,11 +125,14 @@ struct RealMap {
 };
 
 const RealMap kRealMaps[] = {
-    {"crossfire.bsp", 29, 817, 0, -1152, 1024, -2752, 1664, -912, -608, -384, -1648, -832, -2096},
-    {"cs_assault.bsp", 30, 577, 0, -2688, 1216, -1088, 3136, 608, 176, 1040, 272, -2496, -448},
-    {"de_dust2.bsp", 30, 867, 43, -2560, 1808, -1152, 3776, -1104, 1376, -1712, 128, -160, 80},
-    {"de_nuke.bsp", 30, 1326, 0, -3352, 3776, -2864, 992, 640, 432, 1952, -2240, -864, 800},
-    {"aim_arena.bsp", 30, 234, 0, -8, 1344, -1056, 544, 1040, -320, 64, -192, -100, 0},
+    {"crossfire.bsp", 29, 817, 0, 14, 17, -1152, 1024, -2752, 1664, -912, -608, -384, -1648, -832,
+     -2096},
+    {"cs_assault.bsp", 30, 577, 0, 10, 10, -2688, 1216, -1088, 3136, -2560, 1728, 1040, 272, -2496,
+     -448},
+    {"de_dust2.bsp", 30, 867, 43, 20, 20, -2560, 1808, -1152, 3776, -1104, 1376, -1712, 128, -160,
+     80},
+    {"de_nuke.bsp", 30, 1326, 0, 10, 10, -3352, 3776, -2864, 992, 640, 432, 1952, -2240, -864, 800},
+    {"aim_arena.bsp", 30, 234, 0, 9, 10, -8, 1344, -1056, 544, 1040, -320, 64, -192, -100, 0},
 };
 
 void PrintTo(const RealMap& m, std::ostream* out) {
@@ -129,6 +157,10 @@ TEST_P(RealMaps, FloorsAndPicture) {
   size_t textured = 0;
   for (const FloorFace& face : floors.faces) textured += face.kind == FloorKind::kTextured;
   EXPECT_EQ(textured, m.textured);
+  size_t start = 0;
+  for (const MapSpawn& spawn : floors.spawns) start += spawn.team == SpawnTeam::kStart;
+  EXPECT_EQ(start, m.startSpawns);
+  EXPECT_EQ(floors.spawns.size() - start, m.deathmatchSpawns);
   EXPECT_EQ(floors.minX, m.minX * kMapUnit);
   EXPECT_EQ(floors.maxX, m.maxX * kMapUnit);
   EXPECT_EQ(floors.minY, m.minY * kMapUnit);

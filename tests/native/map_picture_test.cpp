@@ -63,6 +63,9 @@ TEST(DrawMapFloors, HigherOverLowerLighterWithOutlinedSteps) {
                   backFloor,
                   FloorRectangle(0, 0, 245, 185, 128)};
   recipe.worldFaces = 5;
+  recipe.entities =
+      "{ \"classname\" \"info_player_start\" \"origin\" \"200 170 8\" }"
+      "{ \"classname\" \"info_player_deathmatch\" \"origin\" \"244.9 0 8\" }";
   const std::vector<Rgb> picture = Draw(recipe, kPreviewWidth, kPreviewHeight);
   auto at = [&](int column, int row) { return picture[size_t(row * kPreviewWidth + column)]; };
 
@@ -82,6 +85,8 @@ TEST(DrawMapFloors, HigherOverLowerLighterWithOutlinedSteps) {
       {"the low floor under the sky", 154, 203, 129, 168, low},
       {"the low floor's lower left", 4, 20, 172, 188, low},
       {"the margin", 0, 3, 0, 192, kMapBackground},
+      {"a counter-terrorists' spawn", 203, 205, 18, 20, kStartSpawnColour},
+      {"a terrorists' spawn on the floor's corner", 247, 249, 188, 190, kDeathmatchSpawnColour},
   };
   for (const auto& area : areas) {
     for (int row = area.firstRow; row <= area.lastRow; ++row) {

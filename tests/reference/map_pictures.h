@@ -13,8 +13,8 @@ struct MapPictureFingerprint {
 };
 
 inline constexpr MapPictureFingerprint kMapPictureFingerprints[] = {
-    {"crossfire.bsp", 0xd40f65b7}, {"cs_assault.bsp", 0x4d112447}, {"de_dust2.bsp", 0x93bbab38},
-    {"de_nuke.bsp", 0xcad5acf7},   {"aim_arena.bsp", 0x7dc666fb},
+    {"crossfire.bsp", 0xaca01645}, {"cs_assault.bsp", 0x2d92b1f2}, {"de_dust2.bsp", 0x5bed5cc9},
+    {"de_nuke.bsp", 0x52738ccb},   {"aim_arena.bsp", 0x887cb8dd},
 };
 
 // FNV-1a over the red, green and blue of each pixel, rows top first.

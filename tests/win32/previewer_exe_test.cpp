@@ -19,8 +19,8 @@ TEST(PreviewerOnWindows, ReplacesAPictureAndReportsAMissingMap) {
   const std::string map = scratch.Write("de_win.bsp", WriteMap(recipe));
   scratch.Write("de_win.bmp", {'o', 'l', 'd'});
   const std::string missing = scratch.Join("gone.bsp");
-  std::vector<std::string> args = {"quendrix-preview", "--size", "20x10", "--out", scratch.path(),
-                                   missing, map};
+  std::vector<std::string> args = {"quendrix-preview", "--size", "20x10", "--out",
+                                   scratch.path(),     missing,  map};
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(&arg[0]);
   FILE* out = tmpfile();
