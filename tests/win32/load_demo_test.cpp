@@ -17,6 +17,7 @@
 #include "tools/bitmap_writer.h"
 #include "tools/demo_writer.h"
 #include "tools/map_writer.h"
+#include "tools/window_driver.h"
 
 namespace {
 
@@ -175,23 +176,6 @@ TEST_F(LoadDemoTest, AnyFileIsInspectedAsADemo) {
             "Map: \nMod: \nCurrent Res: x\nDemo Res: *x*\n");
 }
 
-// The bitmap's pixels as the display holds them, rows top first.
-std::vector<Rgb> BitmapPixels(HBITMAP bitmap, int width, int height) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  std::vector<uint32_t> bgrx(size_t(width) * size_t(height));
-  HDC screen = GetDC(nullptr);
-  GetDIBits(screen, bitmap, 0, UINT(height), bgrx.data(), &info, DIB_RGB_COLORS);
-  ReleaseDC(nullptr, screen);
-  std::vector<Rgb> pixels;
-  for (uint32_t p : bgrx) pixels.push_back({uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)});
-  return pixels;
-}
-
 TEST_F(LoadDemoTest, PreviewDrawnFromTheGamesOwnMap) {
   for (const char* folder :
        {"game", "game\\cstrike", "game\\cstrike\\maps", "game\\valve", "game\\valve\\maps"}) {
@@ -245,8 +229,11 @@ TEST_F(LoadDemoTest, PreviewDrawnFromTheGamesOwnMap) {
   ASSERT_NE(app.mapBitmap, nullptr);
   MapFloors floors;
   ASSERT_EQ(ReadMapFloors(map.data(), map.size(), &floors), MapStatus::kRead);
-  EXPECT_EQ(BitmapPixels(app.mapBitmap, kPreviewWidth, kPreviewHeight),
-            DrawMapFloors(floors, kPreviewWidth, kPreviewHeight));
+  const Picture shown = PictureOfBitmap(app.mapBitmap);
+  std::vector<uint32_t> drawn;
+  for (Rgb p : DrawMapFloors(floors, kPreviewWidth, kPreviewHeight))
+    drawn.push_back(uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b);
+  EXPECT_EQ(shown.pixels, drawn);
   EXPECT_EQ(GetObjectType(app.mapBitmap), DWORD(OBJ_BITMAP));
 
   // Without a game folder in the settings there is nowhere to look.
