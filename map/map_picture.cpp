@@ -116,6 +116,9 @@ Rgb FaceColour(const FloorFace& face) {
 }  // namespace
 
 std::vector<Rgb> DrawMapFloors(const MapFloors& floors, int width, int height) {
+  if (width < 1 || height < 1 || width > kLargestPictureSide || height > kLargestPictureSide) {
+    return {};
+  }
   std::vector<Rgb> pixels(size_t(width) * size_t(height), kMapBackground);
   if (floors.faces.empty()) return pixels;
   const Fit fit = FitFloors(floors, width, height);

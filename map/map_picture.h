@@ -26,8 +26,8 @@ constexpr Rgb kWaterColour = {64, 118, 178};
 constexpr Rgb kStartSpawnColour = {80, 150, 255};
 constexpr Rgb kDeathmatchSpawnColour = {240, 96, 64};
 
-// width and height from 1 to kLargestPictureSide. The floors' x/y extent fills
-// the picture less the margin, centred, aspect kept, north (+y) up; higher
-// floors are drawn over lower ones and lighter; the spawn points over them.
-// Rows top first.
+// width and height from 1 to kLargestPictureSide, else no pixels. The
+// floors' x/y extent fills the picture less the margin, centred, aspect kept,
+// north (+y) up; higher floors are drawn over lower ones and lighter; the
+// spawn points over them. Rows top first.
 std::vector<Rgb> DrawMapFloors(const MapFloors& floors, int width, int height);
