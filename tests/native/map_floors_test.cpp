@@ -102,18 +102,6 @@ TEST(ReadMapFloors, SpawnPointsWithAnOriginOfThreeNumbers) {
   EXPECT_EQ(floors.spawns[1].origin.y, 1048576 * kMapUnit);
 }
 
-TEST(ReadMapFloors, NotAMapOrNothingToDraw) {
-  MapRecipe recipe;
-  recipe.faces = {FloorRectangle(0, 0, 64, 64, 0)};
-  std::vector<uint8_t> map = WriteMap(recipe);
-  MapFloors floors;
-  EXPECT_EQ(ReadMapFloors(map.data(), 123, &floors), MapStatus::kNotAMap);
-  PutLe32(map, 0, 31);
-  EXPECT_EQ(Read(map, &floors), MapStatus::kNotAMap);
-  recipe.worldFaces = 0;
-  EXPECT_EQ(Read(WriteMap(recipe), &floors), MapStatus::kNoFloors);
-}
-
 struct RealMap {
   const char* file;
   int version;
@@ -206,6 +194,7 @@ struct Damage {
 };
 
 const Damage kDamages[] = {
+    {"version 31", -1, 0, 0, 31, MapStatus::kNotAMap},
     {"a lump past the end", -1, 4 + 8 * 7 + 4, 0, 0x7FFFFFF0u, MapStatus::kDamaged},
     {"a lump before the start", -1, 4 + 8 * 3, 0, 0xFFFFFFF0u, MapStatus::kDamaged},
     {"a huge count of textures", 2, 0, 0, 0x7FFFFFFFu, MapStatus::kDamaged},
