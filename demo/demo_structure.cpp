@@ -111,9 +111,10 @@ struct Frame {
 enum class Read { kFrame, kWait, kEnd, kUnknownType, kBadLength, kPastLimit };
 
 // The frame at `at`, which must end by limit; kWait when the window does not
-// hold what is needed of it yet. bad receives the offending value.
-Read ReadFrame(const Window& window, uint64_t at, uint64_t limit, int32_t protocol, Frame* frame,
-               int64_t* bad) {
+// hold what is needed of it yet. bad receives the offending value. The
+// viewport is read only when wanted.
+Read ReadFrame(const Window& window, uint64_t at, uint64_t limit, int32_t protocol,
+               bool wantViewport, Frame* frame, int64_t* bad) {
   if (at >= limit) return Read::kEnd;
   if (at + kFrameHeaderSize > limit) return Read::kPastLimit;
   if (at + kFrameHeaderSize > window.end) return Read::kWait;
@@ -140,7 +141,7 @@ Read ReadFrame(const Window& window, uint64_t at, uint64_t limit, int32_t protoc
       return Read::kBadLength;
     }
     size += static_cast<uint64_t>(length) + (kind.body == Body::kSound ? kSoundTailSize : 0);
-    if (kind.body == Body::kMessage && protocol == 5) {
+    if (wantViewport && kind.body == Body::kMessage && protocol == 5) {
       frame->viewportWidth = LeInt(bytes + kViewportWidthAt);
       frame->viewportHeight = LeInt(bytes + kViewportWidthAt + 4);
       frame->hasViewport = frame->viewportWidth > 0 && frame->viewportHeight > 0;
@@ -161,88 +162,173 @@ std::string FrameProblem(Read read, uint64_t at, int64_t bad) {
                   static_cast<unsigned long long>(at), static_cast<long long>(bad));
 }
 
-template <typename Walker>
-void NoteViewport(Walker* walker, const Frame& frame) {
-  if (frame.hasViewport && !walker->hasViewport) {
-    walker->hasViewport = true;
-    walker->viewportWidth = frame.viewportWidth;
-    walker->viewportHeight = frame.viewportHeight;
+void See(WalkedFrames* seen, const Frame& frame) {
+  seen->lastType = frame.type;
+  seen->lastTime = frame.time;
+  seen->lastNumber = frame.number;
+  seen->messages += frame.type == 1;
+  ++seen->count;
+  if (frame.hasViewport && !seen->hasViewport) {
+    seen->hasViewport = true;
+    seen->viewportWidth = frame.viewportWidth;
+    seen->viewportHeight = frame.viewportHeight;
   }
 }
 
 std::string SegmentName(size_t index, const DemoSegment& segment) {
-  return Sentence("Segment %zu (%s)", index + 1, segment.description);
+  return Sentence("Segment %u (%s)", static_cast<unsigned>(index + 1), segment.description);
 }
 
-void AdvanceSegment(SegmentWalk* walk, const Window& window, int32_t protocol, size_t index,
-                    const DemoSegment& segment) {
-  Frame frame;
+void WalkSegment(SegmentWalk* walk, const Window& window, int32_t protocol, size_t index,
+                 const DemoSegment& segment) {
+  Frame frame = {};
   int64_t bad = 0;
-  while (!walk->done) {
-    const Read read = ReadFrame(window, walk->at, walk->end, protocol, &frame, &bad);
+  while (walk->state == SegmentWalk::kWalking) {
+    const Read read =
+        ReadFrame(window, walk->at, walk->end, protocol, !walk->seen.hasViewport, &frame, &bad);
     if (read == Read::kWait) return;
-    walk->done = true;
+    if (read == Read::kFrame) {
+      walk->at = frame.end;
+      See(&walk->seen, frame);
+      continue;
+    }
+    walk->state = SegmentWalk::kDone;
     if (read == Read::kEnd) {
-      if (walk->lastType != NextSectionType(protocol)) {
+      if (walk->seen.lastType != NextSectionType(protocol)) {
         walk->problem = SegmentName(index, segment) + " does not end with a next-section frame.";
       }
     } else if (read == Read::kPastLimit) {
       walk->problem = Sentence("A frame at byte %llu runs past the end of ",
                                static_cast<unsigned long long>(walk->at)) +
                       SegmentName(index, segment) + ".";
-    } else if (read != Read::kFrame) {
-      walk->problem = FrameProblem(read, walk->at, bad);
     } else {
-      walk->done = false;
-      walk->at = frame.end;
-      walk->lastType = frame.type;
-      walk->lastTime = frame.time;
-      walk->messages += frame.type == 1;
-      NoteViewport(walk, frame);
+      walk->problem = FrameProblem(read, walk->at, bad);
     }
   }
 }
 
-void AdvanceParts(PartsWalk* walk, const Window& window, int32_t protocol, uint64_t size) {
+// A following segment walks on alone from where the parts walk stands, with
+// what the parts walk saw since it began to follow.
+void WalkAlone(SegmentWalk* segment, const PartsWalk& parts) {
+  const WalkedFrames& now = parts.seen;
+  const WalkedFrames& then = segment->joinedAt;
+  if (now.count > then.count) {
+    segment->seen.lastType = now.lastType;
+    segment->seen.lastTime = now.lastTime;
+    segment->seen.lastNumber = now.lastNumber;
+    segment->seen.messages += now.messages - then.messages;
+    segment->seen.count += now.count - then.count;
+  }
+  segment->at = parts.at;
+  segment->state = SegmentWalk::kWalking;
+}
+
+// The nearest offset of a waiting segment and end of a following one.
+void FindNextEvents(DemoWalk* walk) {
+  PartsWalk& parts = walk->parts;
+  parts.nextJoin = parts.nextLeave = UINT64_MAX;
+  for (const SegmentWalk& segment : walk->segments) {
+    if (segment.state == SegmentWalk::kWaiting && segment.at < parts.nextJoin) {
+      parts.nextJoin = segment.at;
+    } else if (segment.state == SegmentWalk::kFollowing && segment.end < parts.nextLeave) {
+      parts.nextLeave = segment.end;
+    }
+  }
+}
+
+// Segments waiting where the parts walk stands begin to follow it; those it
+// stepped over walk alone from their offsets.
+void JoinParts(DemoWalk* walk) {
+  PartsWalk& parts = walk->parts;
+  for (SegmentWalk& segment : walk->segments) {
+    if (segment.state != SegmentWalk::kWaiting || segment.at > parts.at) continue;
+    if (segment.at < parts.at) {
+      segment.state = SegmentWalk::kWalking;
+      continue;
+    }
+    segment.state = SegmentWalk::kFollowing;
+    segment.joinedAt = parts.seen;
+    parts.wantViewport += !segment.seen.hasViewport;
+  }
+  FindNextEvents(walk);
+}
+
+// Following segments that end by `end`, or all when the parts walk has
+// stopped, walk alone from here; with it stopped, so do the waiting ones.
+void LeaveParts(DemoWalk* walk, uint64_t end) {
+  PartsWalk& parts = walk->parts;
+  const bool stopped = parts.phase == PartsWalk::kDone;
+  for (SegmentWalk& segment : walk->segments) {
+    if (segment.state == SegmentWalk::kFollowing && (stopped || segment.end <= end)) {
+      parts.wantViewport -= !segment.seen.hasViewport;
+      WalkAlone(&segment, parts);
+    } else if (segment.state == SegmentWalk::kWaiting && stopped) {
+      segment.state = SegmentWalk::kWalking;
+    }
+  }
+  FindNextEvents(walk);
+}
+
+void GiveViewport(DemoWalk* walk, const Frame& frame) {
+  for (SegmentWalk& segment : walk->segments) {
+    if (segment.state == SegmentWalk::kFollowing && !segment.seen.hasViewport) {
+      segment.seen.hasViewport = true;
+      segment.seen.viewportWidth = frame.viewportWidth;
+      segment.seen.viewportHeight = frame.viewportHeight;
+    }
+  }
+  walk->parts.wantViewport = 0;
+}
+
+void StopParts(DemoWalk* walk) {
+  walk->parts.phase = PartsWalk::kDone;
+  LeaveParts(walk, UINT64_MAX);
+}
+
+void WalkParts(DemoWalk* walk, const Window& window) {
+  PartsWalk& parts = walk->parts;
+  const int32_t protocol = walk->found.demoProtocol;
   const uint8_t nextSection = NextSectionType(protocol);
-  Frame frame;
+  Frame frame = {};
   int64_t bad = 0;
-  while (walk->phase != PartsWalk::kDone) {
-    const Read read = ReadFrame(window, walk->at, size, protocol, &frame, &bad);
+  while (parts.phase != PartsWalk::kDone) {
+    if (parts.at >= parts.nextJoin) JoinParts(walk);
+    const bool wantViewport = !parts.seen.hasViewport || parts.wantViewport > 0;
+    const Read read = ReadFrame(window, parts.at, walk->size, protocol, wantViewport, &frame, &bad);
     if (read == Read::kWait) return;
     if (read != Read::kFrame) {
       if (read == Read::kPastLimit) {
-        walk->problem = Sentence("A frame at byte %llu is cut off by the end of the file.",
-                                 static_cast<unsigned long long>(walk->at));
+        parts.problem = Sentence("A frame at byte %llu is cut off by the end of the file.",
+                                 static_cast<unsigned long long>(parts.at));
       } else if (read != Read::kEnd) {
-        walk->problem = FrameProblem(read, walk->at, bad);
+        parts.problem = FrameProblem(read, parts.at, bad);
       }
-      if (walk->phase == PartsWalk::kLoadingClosed) {
-        walk->parts.loadingEnd = walk->parts.playbackEnd = walk->at;
+      if (parts.phase == PartsWalk::kLoadingClosed) {
+        parts.parts.loadingEnd = parts.parts.playbackEnd = parts.at;
       }
-      walk->phase = PartsWalk::kDone;
+      StopParts(walk);
       return;
     }
+    if (frame.end >= parts.nextLeave) LeaveParts(walk, frame.end);
     const bool isNextSection = frame.type == nextSection;
-    if (walk->phase == PartsWalk::kLoadingClosed && !isNextSection) {
-      walk->parts.loadingEnd = walk->parts.playbackEnd = walk->at;
-      walk->phase = PartsWalk::kPlayback;
+    if (parts.phase == PartsWalk::kLoadingClosed && !isNextSection) {
+      parts.parts.loadingEnd = parts.parts.playbackEnd = parts.at;
+      parts.phase = PartsWalk::kPlayback;
     }
-    if (walk->phase == PartsWalk::kPlayback) {
-      RecordingParts& parts = walk->parts;
-      parts.playbackEnd = frame.end;
-      parts.lastTime = frame.time;
-      parts.lastFrameNumber = frame.number;
-      parts.playbackMessages += frame.type == 1;
-      if (isNextSection) {
-        parts.playbackClosed = true;
-        walk->phase = PartsWalk::kDone;
-      }
+    if (parts.phase == PartsWalk::kPlayback) {
+      RecordingParts& recording = parts.parts;
+      recording.playbackEnd = frame.end;
+      recording.lastTime = frame.time;
+      recording.lastFrameNumber = frame.number;
+      recording.playbackMessages += frame.type == 1;
+      recording.playbackClosed = isNextSection;
     } else if (isNextSection) {
-      walk->phase = PartsWalk::kLoadingClosed;
+      parts.phase = PartsWalk::kLoadingClosed;
     }
-    NoteViewport(walk, frame);
-    walk->at = frame.end;
+    if (frame.hasViewport && parts.wantViewport > 0) GiveViewport(walk, frame);
+    See(&parts.seen, frame);
+    parts.at = frame.end;
+    if (parts.parts.playbackClosed) StopParts(walk);
   }
 }
 
@@ -348,27 +434,29 @@ void StartDemoWalk(DemoWalk* walk, uint64_t size, ReadDemoAt readAt, void* sourc
     walk->parts.phase = PartsWalk::kDone;
     return;
   }
-  if (size <= kDemoHeaderSize) walk->parts.phase = PartsWalk::kDone;
   for (const DemoSegment& segment : found.segments) {
     SegmentWalk segmentWalk;
     segmentWalk.at = static_cast<uint64_t>(segment.offset);
     segmentWalk.end = segmentWalk.at + static_cast<uint64_t>(segment.length);
     walk->segments.push_back(segmentWalk);
   }
+  FindNextEvents(walk);
+  if (size <= kDemoHeaderSize) StopParts(walk);
 }
 
 uint64_t WalkPiece(DemoWalk* walk, const uint8_t* window, size_t size, uint64_t offset) {
   const Window view = {window, offset, offset + size};
-  const int32_t protocol = walk->found.demoProtocol;
   uint64_t keepFrom = view.end;
+  if (walk->parts.phase != PartsWalk::kDone) {
+    WalkParts(walk, view);
+    if (walk->parts.phase != PartsWalk::kDone) keepFrom = walk->parts.at;
+  }
   for (size_t i = 0; i < walk->segments.size(); ++i) {
     SegmentWalk& segment = walk->segments[i];
-    AdvanceSegment(&segment, view, protocol, i, walk->found.segments[i]);
-    if (!segment.done && segment.at < keepFrom) keepFrom = segment.at;
-  }
-  AdvanceParts(&walk->parts, view, protocol, walk->size);
-  if (walk->parts.phase != PartsWalk::kDone && walk->parts.at < keepFrom) {
-    keepFrom = walk->parts.at;
+    WalkSegment(&segment, view, walk->found.demoProtocol, i, walk->found.segments[i]);
+    const bool holds =
+        segment.state == SegmentWalk::kWaiting || segment.state == SegmentWalk::kWalking;
+    if (holds && segment.at < keepFrom) keepFrom = segment.at;
   }
   return keepFrom;
 }
@@ -381,8 +469,9 @@ DemoStructure DemoWalkResult(const DemoWalk& walk) {
   for (size_t i = 0; i < walk.segments.size(); ++i) {
     const SegmentWalk& segment = walk.segments[i];
     // A walk left waiting was given fewer bytes than the demo's size.
-    std::string problem =
-        segment.done ? segment.problem : SegmentName(i, found.segments[i]) + " was not read whole.";
+    std::string problem = segment.state == SegmentWalk::kDone
+                              ? segment.problem
+                              : SegmentName(i, found.segments[i]) + " was not read whole.";
     if (!problem.empty()) {
       found.problems.push_back(problem);
       found.intact = false;
@@ -392,13 +481,13 @@ DemoStructure DemoWalkResult(const DemoWalk& walk) {
     for (size_t i = 0; i < walk.segments.size(); ++i) {
       const SegmentWalk& segment = walk.segments[i];
       if (found.segments[i].type != 0) {
-        found.duration += segment.lastTime;
-        found.frames += segment.messages;
+        found.duration += segment.seen.lastTime;
+        found.frames += segment.seen.messages;
       }
-      if (segment.hasViewport && !found.hasViewport) {
+      if (segment.seen.hasViewport && !found.hasViewport) {
         found.hasViewport = true;
-        found.viewportWidth = segment.viewportWidth;
-        found.viewportHeight = segment.viewportHeight;
+        found.viewportWidth = segment.seen.viewportWidth;
+        found.viewportHeight = segment.seen.viewportHeight;
       }
     }
     return found;
@@ -412,9 +501,9 @@ DemoStructure DemoWalkResult(const DemoWalk& walk) {
   const bool hasPlayback = parts.parts.playbackEnd > parts.parts.loadingEnd;
   found.duration = hasPlayback ? parts.parts.lastTime : 0.0;
   found.frames = parts.parts.playbackMessages;
-  found.hasViewport = parts.hasViewport;
-  found.viewportWidth = parts.viewportWidth;
-  found.viewportHeight = parts.viewportHeight;
+  found.hasViewport = parts.seen.hasViewport;
+  found.viewportWidth = parts.seen.viewportWidth;
+  found.viewportHeight = parts.seen.viewportHeight;
   return found;
 }
 

@@ -66,31 +66,45 @@ using ReadDemoAt = size_t (*)(void* source, uint64_t offset, uint8_t* into, size
 // no more than this.
 constexpr size_t kWalkLookAhead = 9 + 436 + 28 + 4;
 
+// What a walker has seen of the frames it walked.
+struct WalkedFrames {
+  int lastType = -1;  // none yet
+  float lastTime = 0.0f;
+  int32_t lastNumber = 0;
+  int64_t messages = 0;  // network-message frames of type 1
+  uint64_t count = 0;
+  bool hasViewport = false;
+  int32_t viewportWidth = 0, viewportHeight = 0;
+};
+
 // The walk from the header's end through the loading and the playback part.
+// Segment walks that stand where it stands follow it instead of reading the
+// same frames again, as long as its frames end before theirs.
 struct PartsWalk {
   enum Phase { kLoading, kLoadingClosed, kPlayback, kDone };
   uint64_t at = kDemoHeaderSize;
   Phase phase = kLoading;
   RecordingParts parts;
-  bool hasViewport = false;
-  int32_t viewportWidth = 0, viewportHeight = 0;
+  WalkedFrames seen;  // since byte 544
   std::string problem;
+  uint64_t nextJoin = UINT64_MAX;   // the nearest offset of a segment still waiting
+  uint64_t nextLeave = UINT64_MAX;  // the nearest end of a following segment
+  size_t wantViewport = 0;          // following segments without a viewport
 };
+
 // The walk of one segment from its offset to its stated end.
 struct SegmentWalk {
+  enum State { kWaiting, kFollowing, kWalking, kDone };
+  State state = kWaiting;
   uint64_t at = 0, end = 0;
-  bool done = false;
-  int lastType = -1;
-  float lastTime = 0.0f;
-  int64_t messages = 0;
-  bool hasViewport = false;
-  int32_t viewportWidth = 0, viewportHeight = 0;
+  WalkedFrames seen;
+  WalkedFrames joinedAt;  // the parts walk's, when it began to follow it
   std::string problem;
 };
 
 // The walk of a demo whose bytes a reader passes in windows, in order. The
 // header and the directory are read first through readAt; each window then
-// advances every walker as far as the frames it holds allow.
+// advances every walk as far as the frames it holds allow.
 struct DemoWalk {
   uint64_t size = 0;
   DemoStructure found;  // header and directory, with their problems
