@@ -3,7 +3,8 @@ find_package(GTest REQUIRED)
 find_package(benchmark REQUIRED)
 include(GoogleTest)
 
-add_library(quendrix_literal_scan STATIC tests/reference/literal_scan.cpp)
+add_library(quendrix_literal_scan STATIC tests/reference/literal_scan.cpp
+  tests/reference/literal_walk.cpp)
 target_link_libraries(quendrix_literal_scan PUBLIC quendrix_demo_core)
 
 add_executable(quendrix_native_tests

@@ -14,6 +14,7 @@
 #include "demo/demo_structure.h"
 #include "tests/native/demo_walk_support.h"
 #include "tests/native/test_bytes.h"
+#include "tests/reference/literal_walk.h"
 #include "tools/demo_writer.h"
 
 namespace {
@@ -412,23 +413,66 @@ namespace {
 // at random: bytes changed in frame headers, lengths and the directory, and
 // cuts anywhere; windows from the smallest that makes progress upwards, so
 // that frames and directories straddle their seams.
+// Directories of one to four entries anywhere in the frames, most of them on
+// frame boundaries (the two segments cut at the same frame, or at the ends of
+// next-section frames), so that walks meet, part and jump over each other.
+void RewriteDirectory(std::vector<uint8_t>& demo, std::mt19937& random) {
+  const size_t directory = Le32At(demo, 540);
+  const DemoStructure found = ReadDemoStructure(demo.data(), demo.size());
+  const uint64_t boundaries[] = {kDemoHeaderSize, found.parts.loadingEnd, found.parts.playbackEnd,
+                                 found.parts.playbackEnd - 9};
+  auto place = [&]() -> uint64_t {
+    return random() % 3 != 0 ? boundaries[random() % 4]
+                             : kDemoHeaderSize + random() % (directory - kDemoHeaderSize);
+  };
+  const size_t count = 1 + random() % 4;
+  demo.resize(directory);
+  PutLe32(demo, directory, static_cast<uint32_t>(count));
+  for (size_t i = 0; i < count; ++i) {
+    uint64_t start = place(), end = place();
+    if (end < start) std::swap(start, end);
+    const size_t entry = directory + 4 + i * kDirectoryEntrySize;
+    PutLe32(demo, entry, static_cast<uint32_t>(random() % 2));
+    PutText(demo, entry + 4, std::string(64, '\0'));
+    PutLe32(demo, entry + 84, static_cast<uint32_t>(start));
+    PutLe32(demo, entry + 88, static_cast<uint32_t>(end - start));
+  }
+}
+
+// The walk window by window against the whole walk, on written demos damaged
+// at random: bytes changed in frame headers, lengths and the directory, and
+// cuts anywhere; windows from the smallest that makes progress upwards, so
+// that frames and directories straddle their seams. The segments of a sound
+// directory against each walked on its own.
 TEST(WalkDifferential, WindowsGiveTheWholeWalk) {
   std::mt19937 random(1207);
-  for (int round = 0; round < 3000; ++round) {
+  for (int round = 0; round < 4000; ++round) {
     DemoRecipe recipe;
     recipe.playbackFrames = random() % 12;
     recipe.demoProtocol = random() % 5 == 0 ? 4 : 5;
+    recipe.viewportWidth = random() % 3 == 0 ? 0 : 640;
     recipe.seed = static_cast<uint32_t>(round + 1);
     std::vector<uint8_t> demo = WriteDemo(recipe);
+    if (random() % 2 == 0) RewriteDirectory(demo, random);
     for (int changes = random() % 4; changes > 0; --changes) {
       const size_t at = random() % demo.size();
       demo[at] = static_cast<uint8_t>(random() % 3 == 0 ? random() : random() % 12);
     }
-    if (random() % 2 == 0) demo.resize(random() % demo.size() + 1);
+    if (random() % 3 == 0) demo.resize(random() % demo.size() + 1);
     const DemoStructure whole = ReadDemoStructure(demo.data(), demo.size());
     const size_t capacity = kWalkLookAhead + random() % 1500;
     ASSERT_EQ(WalkInWindows(demo, capacity), Describe(whole))
         << "round " << round << ", windows of " << capacity;
+    if (!whole.segments.empty() && whole.knownProtocol) {
+      const LiteralSegments literal = LiteralWalkSegments(demo.data(), demo.size(), whole);
+      ASSERT_EQ(whole.intact, literal.intact) << "round " << round << "\n" << Describe(whole);
+      if (literal.intact) {
+        ASSERT_EQ(whole.duration, literal.duration) << "round " << round;
+        ASSERT_EQ(whole.frames, literal.frames) << "round " << round;
+        ASSERT_EQ(whole.viewportWidth, literal.viewportWidth) << "round " << round;
+        ASSERT_EQ(whole.viewportHeight, literal.viewportHeight) << "round " << round;
+      }
+    }
     std::vector<uint8_t> repaired;
     if (RepairDemoBytes(demo.data(), demo.size(), &repaired) == RepairOutcome::kRepaired) {
       ASSERT_TRUE(ReadDemoStructure(repaired.data(), repaired.size()).intact) << "round " << round;
