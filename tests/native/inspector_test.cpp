@@ -106,7 +106,11 @@ TEST_F(InspectorTest, JsonOneObjectALineWithLatin1AndEscapes) {
                          "\",\"halfLifeVersion\":\"1.1.0.8\",\"demoType\":\"HLDEMO\","
                          "\"demoVersion\":\"5\",\"networkVersion\":\"45\","
                          "\"map\":\"d\xC3\xA9j\xC3\xA0\\u0001\\\"\\\\\\n\\t\",\"mod\":\"valve\","
-                         "\"demoResWidth\":\"1024\",\"demoResHeight\":\"768\",\"hltv\":true}\n");
+                         "\"demoResWidth\":\"1024\",\"demoResHeight\":\"768\",\"hltv\":true,"
+                         "\"mapCrc\":0,\"segments\":[],\"duration\":0,\"frames\":0,"
+                         "\"viewportWidth\":null,\"viewportHeight\":null,\"intact\":false,"
+                         "\"problems\":[\"No directory (its offset is 0): the recording was cut "
+                         "off.\",\"A frame at byte 544 is cut off by the end of the file.\"]}\n");
 }
 
 TEST_F(InspectorTest, FailuresGoToStandardErrorAndTheRestIsInspected) {
@@ -151,6 +155,8 @@ TEST_F(InspectorTest, UsageErrors) {
   InspectorRun help = Inspect({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("Exit status"), std::string::npos);
+  EXPECT_NE(help.out.find("--details"), std::string::npos);
+  EXPECT_NE(help.out.find("intact and problems"), std::string::npos);
 }
 
 TEST_F(InspectorTest, AFileNamedLikeAnOptionAfterTheDoubleDash) {
@@ -170,6 +176,63 @@ TEST_F(InspectorTest, WrittenDemoOfAMegabyte) {
   EXPECT_EQ(run.out,
             "Half-Life Version: N/A\nDemo Type: HLDEMO\nDemo Version: 5\nNetwork Version: 48\n"
             "Map: de_big\nMod: valve\nCurrent Res: -1x0\nDemo Res: 512x384\n\n");
+}
+
+TEST_F(InspectorTest, StructureKeysAndDetails) {
+  DemoRecipe recipe;
+  recipe.mapName = "qx";
+  recipe.playbackFrames = 3;
+  recipe.viewportWidth = 1440;
+  recipe.viewportHeight = 900;
+  const std::vector<uint8_t> whole = WriteDemo(recipe);
+  std::vector<uint8_t> cut(whole.begin(), whole.end() - 200);
+  std::vector<uint8_t> oldProtocol = SmallDemo("m", "");
+  oldProtocol[8] = 3;
+  const struct {
+    const char* what;
+    std::vector<uint8_t> demo;
+    bool json;
+    std::string expected;  // what follows the summary's keys or lines
+  } cases[] = {
+      {"intact", whole, true,
+       ",\"hltv\":false,\"mapCrc\":690201414,\"segments\":[{\"type\":0,\"description\":"
+       "\"LOADING\",\"flags\":0,\"cdTrack\":-1,\"time\":0,\"frames\":3,\"offset\":544,"
+       "\"length\":1091},{\"type\":1,\"description\":\"Playback\",\"flags\":0,\"cdTrack\":-1,"
+       "\"time\":0.029999999329447746,\"frames\":5,\"offset\":1635,\"length\":1764}],"
+       "\"duration\":0.029999999329447746,\"frames\":3,\"viewportWidth\":1440,"
+       "\"viewportHeight\":900,\"intact\":true,\"problems\":[]}\n"},
+      {"cut", cut, true,
+       ",\"segments\":[],\"duration\":0.029999999329447746,\"frames\":3,\"viewportWidth\":1440,"
+       "\"viewportHeight\":900,\"intact\":false,\"problems\":[\"The directory at byte 3399 lies "
+       "outside the file.\",\"A frame at byte 3349 is cut off by the end of the file.\"]}\n"},
+      {"unknown protocol", oldProtocol, true,
+       ",\"mapCrc\":0,\"segments\":[],\"duration\":null,\"frames\":null,\"viewportWidth\":null,"
+       "\"viewportHeight\":null,\"intact\":false,\"problems\":[\"Demo protocol 3 is not known: "
+       "only 4 and 5 are read.\",\"No directory (its offset is 0): the recording was cut "
+       "off.\"]}\n"},
+      {"intact, details", whole, false,
+       "Demo Res: *x*\n\nDuration: 0:00 (0.030 s)\nFrames: 3\nViewport: 1440x900\n"
+       "Map CRC: 0x2923A346\n"
+       "Segment 1: LOADING, type 0, flags 0, CD track -1, time 0.000 s, 3 frames, 1091 bytes at "
+       "544\n"
+       "Segment 2: Playback, type 1, flags 0, CD track -1, time 0.030 s, 5 frames, 1764 bytes at "
+       "1635\nIntact: yes\n"},
+      {"unknown protocol, details", oldProtocol, false,
+       "Demo Res: *x*\n\nDuration: unknown\nFrames: unknown\nViewport: none\n"
+       "Map CRC: 0x00000000\nIntact: no\nProblem: Demo protocol 3 is not known: only 4 and 5 "
+       "are read.\nProblem: No directory (its offset is 0): the recording was cut off.\n"},
+  };
+  for (const auto& c : cases) {
+    InspectorRun run = Inspect({c.json ? "--json" : "--details", Write("d.dem", c.demo)});
+    EXPECT_EQ(run.status, 0) << c.what;
+    const size_t at = run.out.size() - std::min(run.out.size(), c.expected.size());
+    EXPECT_EQ(run.out.substr(at), c.expected) << c.what << ":\n" << run.out;
+  }
+  // The block follows each file's nine lines; without --details nothing changes.
+  const std::string path = Write("d.dem", whole);
+  const std::string both = Inspect({"--details", path, path}).out;
+  EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 2 * (9 + 7) + 1) << both;
+  EXPECT_EQ(Inspect({path}).out.find("Duration"), std::string::npos);
 }
 
 // Bad input: files cut short, fields without their NUL, random bytes and paths
