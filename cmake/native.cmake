@@ -15,6 +15,7 @@ add_executable(quendrix_native_tests
   tests/native/demo_structure_test.cpp
   tests/native/demo_writer_test.cpp
   tests/native/inspector_test.cpp
+  tests/native/repair_test.cpp
   tests/native/real_demos_test.cpp
   tests/native/artwork_test.cpp
   tests/native/command_line_test.cpp

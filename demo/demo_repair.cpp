@@ -4,6 +4,9 @@
 
 namespace {
 
+constexpr size_t kDirectoryOffsetAt = 540;
+constexpr size_t kCopyPieceSize = 256 * 1024;
+
 void PutLe32(uint8_t* at, uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
 }
@@ -34,9 +37,29 @@ void AppendEntry(std::vector<uint8_t>& bytes, int32_t type, const char* descript
   AppendLe32(bytes, static_cast<uint32_t>(length));
 }
 
+struct Buffer {
+  const uint8_t* bytes;
+  size_t size;
+  size_t at;
+};
+
+size_t ReadFromBuffer(void* source, uint8_t* into, size_t size) {
+  Buffer* from = static_cast<Buffer*>(source);
+  const size_t taken = size < from->size - from->at ? size : from->size - from->at;
+  memcpy(into, from->bytes + from->at, taken);
+  from->at += taken;
+  return taken;
+}
+
+bool AppendToVector(void* sink, const uint8_t* bytes, size_t size) {
+  std::vector<uint8_t>* into = static_cast<std::vector<uint8_t>*>(sink);
+  into->insert(into->end(), bytes, bytes + size);
+  return true;
+}
+
 }  // namespace
 
-RepairOutcome PlanRepair(const DemoStructure& demo, const uint8_t* header, RepairPlan* plan) {
+RepairOutcome PlanRepair(const DemoStructure& demo, RepairPlan* plan) {
   if (!demo.knownProtocol) return RepairOutcome::kUnknownProtocol;
   if (demo.intact) return RepairOutcome::kAlreadyIntact;
   const RecordingParts& parts = demo.parts;
@@ -51,28 +74,39 @@ RepairOutcome PlanRepair(const DemoStructure& demo, const uint8_t* header, Repai
     AppendLe32(plan->trailer, static_cast<uint32_t>(parts.lastFrameNumber));
   }
   const uint64_t directoryOffset = plan->keepEnd + plan->trailer.size();
+  plan->directoryOffset = static_cast<uint32_t>(directoryOffset);
   AppendLe32(plan->trailer, 2);
   AppendEntry(plan->trailer, 0, "LOADING", 0.0f, 0, kDemoHeaderSize,
               parts.loadingEnd - kDemoHeaderSize);
   AppendEntry(plan->trailer, 1, "Playback", parts.lastTime, parts.playbackMessages,
               parts.loadingEnd, directoryOffset - parts.loadingEnd);
-  memcpy(plan->header, header, kDemoHeaderSize);
-  PutLe32(plan->header + 540, static_cast<uint32_t>(directoryOffset));
   return RepairOutcome::kRepaired;
 }
 
-uint64_t RepairedSize(const RepairPlan& plan) {
-  return plan.keepEnd + plan.trailer.size();
+bool WriteRepair(const RepairPlan& plan, ReadDemoPiece read, void* source, WriteRepairPiece write,
+                 void* sink) {
+  std::vector<uint8_t> piece(kCopyPieceSize);
+  for (uint64_t at = 0; at < plan.keepEnd;) {
+    const uint64_t left = plan.keepEnd - at;
+    const size_t wanted = left < piece.size() ? static_cast<size_t>(left) : piece.size();
+    const size_t got = read(source, piece.data(), wanted);
+    // A reader gives fewer bytes than asked only at the demo's end, so the
+    // first piece holds the whole header: kept frames follow it.
+    if (got == 0 || (at == 0 && got < kDemoHeaderSize)) return false;
+    if (at == 0) PutLe32(piece.data() + kDirectoryOffsetAt, plan.directoryOffset);
+    if (!write(sink, piece.data(), got)) return false;
+    at += got;
+  }
+  return write(sink, plan.trailer.data(), plan.trailer.size());
 }
 
 RepairOutcome RepairDemoBytes(const uint8_t* bytes, size_t size, std::vector<uint8_t>* repaired) {
   repaired->clear();
   RepairPlan plan;
-  const RepairOutcome outcome = PlanRepair(ReadDemoStructure(bytes, size), bytes, &plan);
+  const RepairOutcome outcome = PlanRepair(ReadDemoStructure(bytes, size), &plan);
   if (outcome != RepairOutcome::kRepaired) return outcome;
-  repaired->reserve(static_cast<size_t>(RepairedSize(plan)));
-  repaired->assign(plan.header, plan.header + kDemoHeaderSize);
-  repaired->insert(repaired->end(), bytes + kDemoHeaderSize, bytes + plan.keepEnd);
-  repaired->insert(repaired->end(), plan.trailer.begin(), plan.trailer.end());
+  repaired->reserve(static_cast<size_t>(plan.keepEnd + plan.trailer.size()));
+  Buffer source = {bytes, size, 0};
+  WriteRepair(plan, ReadFromBuffer, &source, AppendToVector, repaired);
   return RepairOutcome::kRepaired;
 }

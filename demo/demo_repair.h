@@ -10,23 +10,29 @@
 #include <vector>
 
 #include "demo/demo_structure.h"
+#include "demo/demo_summary.h"
 
 enum class RepairOutcome { kRepaired, kAlreadyIntact, kNothingToKeep, kUnknownProtocol };
 
-// What a repair writes: header, then the demo's bytes from kDemoHeaderSize up
-// to keepEnd as they are, then trailer.
+// What a repair writes: the demo's bytes before keepEnd as they are, but for
+// the directory offset in the header, then trailer.
 struct RepairPlan {
-  uint8_t header[kDemoHeaderSize];
   uint64_t keepEnd = 0;
-  std::vector<uint8_t> trailer;
+  uint32_t directoryOffset = 0;
+  std::vector<uint8_t> trailer;  // the next-section frame when needed, and the directory
 };
 
-// The plan for a demo of the given structure, whose first kDemoHeaderSize
-// bytes are header; filled only when the outcome is kRepaired.
-RepairOutcome PlanRepair(const DemoStructure& demo, const uint8_t* header, RepairPlan* plan);
+// The plan for a demo of the given structure; filled only when the outcome is
+// kRepaired.
+RepairOutcome PlanRepair(const DemoStructure& demo, RepairPlan* plan);
 
-// The size of what the plan writes.
-uint64_t RepairedSize(const RepairPlan& plan);
+// Writes size bytes; false when they could not all be written.
+using WriteRepairPiece = bool (*)(void* sink, const uint8_t* bytes, size_t size);
+
+// Writes what the plan makes of the demo that read gives from its start, piece
+// by piece. False when the demo gives fewer bytes than kept or a write fails.
+bool WriteRepair(const RepairPlan& plan, ReadDemoPiece read, void* source, WriteRepairPiece write,
+                 void* sink);
 
 // For a demo held whole in memory: when the outcome is kRepaired, repaired
 // holds exactly the bytes quendrix-repair writes for it; otherwise it is left

@@ -417,6 +417,7 @@ void StartDemoWalk(DemoWalk* walk, uint64_t size, ReadDemoAt readAt, void* sourc
   uint8_t header[kDemoHeaderSize];
   ReadZeroFilled(readAt, source, 0, header, sizeof header);
   DemoStructure& found = walk->found;
+  found.fileSize = size;
   found.demoProtocol = LeInt(header + 8);
   found.knownProtocol = found.demoProtocol == 4 || found.demoProtocol == 5;
   found.mapCrc = Le32(header + 536);

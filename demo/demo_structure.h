@@ -40,6 +40,7 @@ struct RecordingParts {
 };
 
 struct DemoStructure {
+  uint64_t fileSize = 0;
   int32_t demoProtocol = 0;
   bool knownProtocol = false;  // 4 or 5; otherwise no frames are walked
   uint32_t mapCrc = 0;

@@ -9,6 +9,7 @@
 
 #include "demo/demo_file.h"
 #include "demo/demo_summary.h"
+#include "tools/duration_text.h"
 
 namespace {
 
@@ -185,12 +186,9 @@ void PrintJson(FILE* out, const char* path, const DemoInspection& demo) {
 }
 
 void PrintDetails(FILE* out, const DemoStructure& found) {
-  if (found.knownProtocol && std::isfinite(found.duration) && found.duration >= 0) {
-    const long long whole = static_cast<long long>(found.duration);
-    fprintf(out, "Duration: %lld:%02lld (%.3f s)\nFrames: %lld\n", whole / 60, whole % 60,
-            found.duration, static_cast<long long>(found.frames));
-  } else if (found.knownProtocol) {
-    fprintf(out, "Duration: unknown\nFrames: %lld\n", static_cast<long long>(found.frames));
+  if (found.knownProtocol) {
+    fprintf(out, "Duration: %s\nFrames: %lld\n", DurationText(found.duration).c_str(),
+            static_cast<long long>(found.frames));
   } else {
     fputs("Duration: unknown\nFrames: unknown\n", out);
   }

@@ -314,8 +314,7 @@ TEST_P(DamagedRecordings, RepairBackToTheirFrames) {
   std::vector<uint8_t> cutInMiddle(recording.begin(),
                                    recording.begin() + static_cast<long>(middle));
   RepairPlan plan;
-  ASSERT_EQ(PlanRepair(ReadDemoStructure(cutInMiddle.data(), cutInMiddle.size()), recording.data(),
-                       &plan),
+  ASSERT_EQ(PlanRepair(ReadDemoStructure(cutInMiddle.data(), cutInMiddle.size()), &plan),
             RepairOutcome::kRepaired);
   const size_t frameInMiddle = static_cast<size_t>(plan.keepEnd);  // the frame that was cut
 

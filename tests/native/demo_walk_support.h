@@ -11,17 +11,18 @@
 
 inline std::string Describe(const DemoStructure& found) {
   char text[512];
-  snprintf(text, sizeof text,
-           "protocol %d%s, crc %08x, directory %u, %s, duration %.9g, frames %lld, viewport "
-           "%s%dx%d, parts %llu..%llu%s last %.9g #%d messages %lld\n",
-           found.demoProtocol, found.knownProtocol ? "" : " (unknown)", found.mapCrc,
-           found.directoryOffset, found.intact ? "intact" : "not intact", found.duration,
-           static_cast<long long>(found.frames), found.hasViewport ? "" : "none ",
-           found.viewportWidth, found.viewportHeight,
-           static_cast<unsigned long long>(found.parts.loadingEnd),
-           static_cast<unsigned long long>(found.parts.playbackEnd),
-           found.parts.playbackClosed ? " closed" : "", found.parts.lastTime,
-           found.parts.lastFrameNumber, static_cast<long long>(found.parts.playbackMessages));
+  snprintf(
+      text, sizeof text,
+      "size %llu, protocol %d%s, crc %08x, directory %u, %s, duration %.9g, frames %lld, viewport "
+      "%s%dx%d, parts %llu..%llu%s last %.9g #%d messages %lld\n",
+      static_cast<unsigned long long>(found.fileSize), found.demoProtocol,
+      found.knownProtocol ? "" : " (unknown)", found.mapCrc, found.directoryOffset,
+      found.intact ? "intact" : "not intact", found.duration, static_cast<long long>(found.frames),
+      found.hasViewport ? "" : "none ", found.viewportWidth, found.viewportHeight,
+      static_cast<unsigned long long>(found.parts.loadingEnd),
+      static_cast<unsigned long long>(found.parts.playbackEnd),
+      found.parts.playbackClosed ? " closed" : "", found.parts.lastTime,
+      found.parts.lastFrameNumber, static_cast<long long>(found.parts.playbackMessages));
   std::string all = text;
   for (const DemoSegment& s : found.segments) {
     snprintf(text, sizeof text, "segment %d '%s' %d %d %.9g %d %d %d\n", s.type, s.description,

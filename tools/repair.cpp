@@ -1,0 +1,114 @@
+#include "tools/repair.h"
+
+#include <cstring>
+
+#include "demo/demo_file.h"
+#include "demo/demo_repair.h"
+#include "demo/repair_file.h"
+#include "tools/duration_text.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: quendrix-repair [--force] DEMO OUT\n"
+    "\n"
+    "Makes a playable copy OUT of a demo that the game cut off (a crash, a killed\n"
+    "game) or that was damaged: DEMO's header, its loading frames and its playback\n"
+    "frames up to the last whole one, byte for byte, a next-section frame where\n"
+    "the playback frames lack one, and a new directory of the two segments.\n"
+    "DEMO is only read. OUT is written to a temporary file in its folder and\n"
+    "renamed into place once whole. Prints what was kept and what was dropped.\n"
+    "\n"
+    "  --force  replace OUT when it exists (never DEMO itself)\n"
+    "  --help   this text\n"
+    "\n"
+    "Exit status: 0 when OUT was written, or DEMO is intact and nothing was\n"
+    "written; 1 when no copy could be made (nothing to keep, a demo protocol\n"
+    "other than 4 and 5, a file that cannot be read or written, OUT exists);\n"
+    "2 for a usage error.\n";
+
+int Fail(FILE* err, const char* path, const char* message) {
+  fprintf(err, "quendrix-repair: %s: %s\n", path, message);
+  return 1;
+}
+
+// The refusals and failures of writing, as the user reads them.
+const char* WriteMessage(RepairFileStatus status) {
+  switch (status) {
+    case RepairFileStatus::kOutExists: return "exists; --force replaces it. Nothing written.";
+    case RepairFileStatus::kOutIsDemo: return "is the demo itself. Nothing written.";
+    case RepairFileStatus::kCannotRead: return "could not be read whole. Nothing written.";
+    case RepairFileStatus::kCannotWrite:
+      return "could not be written (its folder must exist and take new files). Nothing written.";
+    case RepairFileStatus::kWritten: break;
+  }
+  return "";
+}
+
+}  // namespace
+
+int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
+  bool force = false;
+  const char* paths[2] = {nullptr, nullptr};
+  int pathCount = 0;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (!optionsEnded && strcmp(arg, "--help") == 0) {
+      fputs(kUsage, out);
+      return 0;
+    } else if (!optionsEnded && strcmp(arg, "--force") == 0) {
+      force = true;
+    } else if (!optionsEnded && strcmp(arg, "--") == 0) {
+      optionsEnded = true;
+    } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
+      fprintf(err, "quendrix-repair: unknown option %s\n", arg);
+      fputs(kUsage, err);
+      return 2;
+    } else if (pathCount < 2) {
+      paths[pathCount++] = arg;
+    } else {
+      pathCount = 3;
+    }
+  }
+  if (pathCount != 2) {
+    fputs(kUsage, err);
+    return 2;
+  }
+  const char* demoPath = paths[0];
+  const char* outPath = paths[1];
+
+  const RepairFileStatus target = CheckRepairTarget(demoPath, outPath, force);
+  if (target != RepairFileStatus::kWritten) return Fail(err, outPath, WriteMessage(target));
+  DemoInspection demo;
+  const DemoFileStatus read = InspectDemoFile(demoPath, &demo);
+  if (read != DemoFileStatus::kRead) return Fail(err, demoPath, DemoFileMessage(read));
+  const DemoStructure& found = demo.structure;
+  RepairPlan plan;
+  switch (PlanRepair(found, &plan)) {
+    case RepairOutcome::kAlreadyIntact:
+      fprintf(out, "%s: intact; nothing written.\n", demoPath);
+      return 0;
+    case RepairOutcome::kNothingToKeep:
+      return Fail(err, demoPath,
+                  "no whole playback frame to keep (the recording was cut off while it was "
+                  "loading). Nothing written.");
+    case RepairOutcome::kUnknownProtocol:
+      fprintf(err,
+              "quendrix-repair: %s: demo protocol %d is not known: only 4 and 5 are read. "
+              "Nothing written.\n",
+              demoPath, found.demoProtocol);
+      return 1;
+    case RepairOutcome::kRepaired: break;
+  }
+  const RepairFileStatus written = WriteRepairFile(demoPath, plan, outPath, force);
+  if (written != RepairFileStatus::kWritten) {
+    return Fail(err, written == RepairFileStatus::kCannotRead ? demoPath : outPath,
+                WriteMessage(written));
+  }
+  fprintf(out, "%s: kept %s, %lld frames, %llu bytes; dropped %llu bytes\n", outPath,
+          DurationText(found.duration).c_str(), static_cast<long long>(found.frames),
+          static_cast<unsigned long long>(plan.keepEnd),
+          static_cast<unsigned long long>(found.fileSize - plan.keepEnd));
+  return 0;
+}
