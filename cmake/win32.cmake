@@ -53,7 +53,8 @@ add_executable(quendrix_win32_tests
   # The scans as the shipped processor checks choose them, the plain path too.
   tests/native/scan_differential_test.cpp
   tests/reference/literal_scan.cpp
-  tests/win32/previewer_exe_test.cpp)
+  tests/win32/previewer_exe_test.cpp
+  tests/win32/repair_exe_test.cpp)
 target_include_directories(quendrix_win32_tests PRIVATE
   ${PROJECT_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated ${PROJECT_SOURCE_DIR}/app/resources)
 target_link_libraries(quendrix_win32_tests PRIVATE
