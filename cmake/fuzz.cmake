@@ -1,12 +1,12 @@
-# libFuzzer targets: the header, the scans (against the literal reference)
-# and the summary on any bytes; the command-line rule on any text; the
-# long-path walk with a search that answers any names; the map reader and its
-# picture on any bytes. Built by the fuzz preset,
+# libFuzzer targets: the header, the scans (against the literal reference),
+# the summary and the structure walk with the repair on any bytes; the
+# command-line rule on any text; the long-path walk with a search that answers
+# any names; the map reader and its picture on any bytes. Built by the fuzz preset,
 # whose flags instrument the core for coverage and the sanitizers; the seed
 # corpora come from the project's demo and map writers. scripts/fuzz.sh runs them.
 option(QUENDRIX_FUZZ "Build the libFuzzer targets (needs clang)" OFF)
 if(QUENDRIX_FUZZ)
-  foreach(name header scan summary)
+  foreach(name header scan summary structure)
     add_executable(quendrix_fuzz_${name} tests/fuzz/${name}_fuzz.cpp)
     target_link_libraries(quendrix_fuzz_${name} PRIVATE quendrix_demo_core quendrix_literal_scan)
     target_link_options(quendrix_fuzz_${name} PRIVATE -fsanitize=fuzzer)

@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Runs each fuzz target of the demo core for the given time (seconds, 60 unless
 # said), one after another in one process each: header, scan, summary,
-# command_line, walk and map, or only those named after the time. Each keeps its
-# corpus in build/fuzz/corpus/NAME, seeded by quendrix-fuzz-seeds (demos of the
-# project's own for the first three, maps of its own for map), and its log in
+# structure, command_line, walk and map, or only those named after the time.
+# Each keeps its corpus in build/fuzz/corpus/NAME, seeded by
+# quendrix-fuzz-seeds (demos of the project's own for the first four, cut and
+# damaged ones among them; maps of its own for map), and its log in
 # build/fuzz/NAME.log;
 # a finding is written to build/fuzz/findings/ and stops the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 targets=("${@:2}")
-[ ${#targets[@]} -eq 0 ] && targets=(header scan summary command_line walk map)
+[ ${#targets[@]} -eq 0 ] && targets=(header scan summary structure command_line walk map)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -23,7 +24,7 @@ for name in "${targets[@]}"; do
   corpus=build/fuzz/corpus/$name
   log=build/fuzz/$name.log
   case $name in
-    header | scan | summary) seed=$seeds/demo ;;
+    header | scan | summary | structure) seed=$seeds/demo ;;
     *) seed=$seeds/$name ;;
   esac
   mkdir -p "$corpus"

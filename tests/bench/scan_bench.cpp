@@ -5,16 +5,21 @@
 // - recordings: the players' recordings in which neither scan finds anything,
 //   one after another, repeated.
 // The literal scans and the C library's memmem run over the same bytes.
+// Then the structure walk over 64 MiB of frames: the demo-like ones, and the
+// frames of the players' recordings of demo protocol 5, their playback parts
+// one after another, repeated.
 #include <benchmark/benchmark.h>
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "demo/demo_file.h"
+#include "demo/demo_structure.h"
 #include "demo/signature_scan.h"
 #include "tests/reference/literal_scan.h"
 #include "tools/demo_writer.h"
@@ -117,6 +122,73 @@ DemoScan ScanDemoOn(const uint8_t* bytes, size_t size) {
   return scan;
 }
 
+// The header and loading part of the first recording of demo protocol 5, then
+// the playback parts of all of them without their closing next-section frame,
+// repeated, and no directory: the walk from the header's end covers it all.
+const std::vector<uint8_t>& RecordingFrameBytes() {
+  static const std::vector<uint8_t> bytes = [] {
+    std::vector<uint8_t> start, playback;
+    if (DIR* folder = opendir(QUENDRIX_CORPUS_DIR)) {
+      while (dirent* entry = readdir(folder)) {
+        std::string name = entry->d_name;
+        if (name.size() < 4 || name.substr(name.size() - 4) != ".dem") continue;
+        std::vector<uint8_t> file = ReadFile(std::string(QUENDRIX_CORPUS_DIR) + "/" + name);
+        DemoStructure found = ReadDemoStructure(file.data(), file.size());
+        if (found.demoProtocol != 5 || !found.intact) continue;
+        const RecordingParts& parts = found.parts;
+        if (start.empty()) start.assign(file.begin(), file.begin() + parts.loadingEnd);
+        playback.insert(playback.end(), file.begin() + parts.loadingEnd,
+                        file.begin() + parts.playbackEnd - 9);
+      }
+      closedir(folder);
+    }
+    if (start.empty()) return start;
+    std::fill(start.begin() + 540, start.begin() + 544, 0);
+    std::vector<uint8_t> all = start;
+    while (all.size() < kBenchBytes) all.insert(all.end(), playback.begin(), playback.end());
+    return all;
+  }();
+  return bytes;
+}
+
+size_t ReadFromBuffer(void* source, uint64_t offset, uint8_t* into, size_t size) {
+  const std::vector<uint8_t>& bytes = *static_cast<const std::vector<uint8_t>*>(source);
+  const size_t taken = offset < bytes.size() ? std::min<size_t>(size, bytes.size() - offset) : 0;
+  memcpy(into, bytes.data() + offset, taken);
+  return taken;
+}
+
+// As the inspector walks: window after window of its size, each beginning
+// where the walk asks the next to begin.
+int64_t WalkInWindows(const std::vector<uint8_t>& bytes) {
+  DemoWalk walk;
+  StartDemoWalk(&walk, bytes.size(), ReadFromBuffer, const_cast<std::vector<uint8_t>*>(&bytes));
+  for (uint64_t offset = 0;;) {
+    const size_t end = std::min<size_t>(offset + kInspectWindowSize, bytes.size());
+    const uint64_t keepFrom = WalkPiece(&walk, bytes.data() + offset, end - offset, offset);
+    if (end == bytes.size()) break;
+    offset = keepFrom;
+  }
+  return DemoWalkResult(walk).frames;
+}
+
+void RegisterWalk(const char* data, const std::vector<uint8_t>& (*bytes)()) {
+  benchmark::RegisterBenchmark((std::string("ReadDemoStructure (whole buffer)/") + data).c_str(),
+                               [bytes](benchmark::State& state) {
+                                 Measure(state, bytes(), [](const uint8_t* b, size_t n) {
+                                   return ReadDemoStructure(b, n).frames;
+                                 });
+                               })
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(
+      (std::string("WalkPiece (the inspector's windows)/") + data).c_str(),
+      [bytes](benchmark::State& state) {
+        const std::vector<uint8_t>& all = bytes();
+        Measure(state, all, [&all](const uint8_t*, size_t) { return WalkInWindows(all); });
+      })
+      ->Unit(benchmark::kMillisecond);
+}
+
 void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
   auto add = [&](const char* scan, auto run) {
     benchmark::RegisterBenchmark(
@@ -143,6 +215,8 @@ void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
 int main(int argc, char** argv) {
   Register("demo-like", DemoLikeBytes);
   Register("recordings", RecordingBytes);
+  RegisterWalk("demo-like", DemoLikeBytes);
+  RegisterWalk("recordings' frames", RecordingFrameBytes);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -1,5 +1,6 @@
 // The seed corpora of the fuzz targets, in folders under the one given: demo/
-// holds small demos of the project's own, one for each mode and kind;
+// holds small demos of the project's own, one for each mode and kind, and
+// some cut off or without their directory, as a crash leaves them;
 // command_line/ and walk/ the texts that the program meets at its start; map/
 // small maps of the project's own with every kind of face.
 #include <sys/stat.h>
@@ -112,7 +113,16 @@ int main(int argc, char** argv) {
       recipe.seed = static_cast<uint32_t>(++written);
       std::string name =
           std::to_string(width) + "x" + std::to_string(height) + (hltv ? "-hltv" : "");
-      if (!WriteSeed(folder + "/demo/" + name + ".dem", WriteDemo(recipe))) return 1;
+      std::vector<uint8_t> demo = WriteDemo(recipe);
+      if (!WriteSeed(folder + "/demo/" + name + ".dem", demo)) return 1;
+      if (width != 0) continue;
+      // Cut within the last frames, and whole but with no directory offset.
+      std::vector<uint8_t> cut(demo.begin(), demo.end() - 300);
+      demo[540] = demo[541] = demo[542] = demo[543] = 0;
+      if (!WriteSeed(folder + "/demo/" + name + "-cut.dem", cut) ||
+          !WriteSeed(folder + "/demo/" + name + "-no-directory.dem", demo)) {
+        return 1;
+      }
     }
   }
   return 0;
