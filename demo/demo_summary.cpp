@@ -6,6 +6,8 @@
 
 namespace {
 
+constexpr size_t kSliceSize = 16 * 1024;
+
 void DeriveTexts(DemoInspection* demo) {
   FormatProtocolVersion(demo->header.demoProtocol, demo->demoVersion);
   FormatProtocolVersion(demo->header.networkProtocol, demo->networkVersion);
@@ -40,8 +42,15 @@ DemoInspection InspectDemoPieces(ReadDemoPiece read, ReadDemoAt readAt, void* so
       atEnd = got == 0;
     }
     if (first) demo.header = ReadDemoHeader(window.data(), held);
-    const uint64_t scanFrom = ScanPiece(&scan, window.data(), held, offset, atEnd);
-    const uint64_t walkFrom = WalkPiece(&walk, window.data(), held, offset);
+    // A slice at a time, so that the walk reads the frames' headers while the
+    // scan has just brought them into the first-level cache.
+    uint64_t scanFrom = offset, walkFrom = offset;
+    size_t sliceEnd = 0;
+    do {
+      sliceEnd = held - sliceEnd > kSliceSize ? sliceEnd + kSliceSize : held;
+      scanFrom = ScanPiece(&scan, window.data(), sliceEnd, offset, atEnd && sliceEnd == held);
+      walkFrom = WalkPiece(&walk, window.data(), sliceEnd, offset);
+    } while (sliceEnd < held);
     if (atEnd) break;
     const uint64_t keepFrom = scanFrom < walkFrom ? scanFrom : walkFrom;
     const size_t kept = static_cast<size_t>(offset + held - keepFrom);

@@ -114,11 +114,11 @@ TEST(InspectDemoPieces, GivesWhatTheWholeBufferGives) {
   }
   // Written ones, whole and cut, whose frames straddle the seams.
   DemoRecipe recipe;
-  recipe.playbackFrames = 30;
+  recipe.playbackFrames = 300;
   demos.push_back(WriteDemo(recipe));
   demos.push_back(std::vector<uint8_t>(demos.back().begin(), demos.back().end() - 700));
   for (const std::vector<uint8_t>& bytes : demos) {
-    for (size_t window : {size_t{0}, kSmallestWindow + 1, size_t{4096}}) {
+    for (size_t window : {size_t{0}, kSmallestWindow + 1, size_t{4096}, size_t{65536}}) {
       PieceSource source = {&bytes, 0, &random};
       uint64_t read = 0;
       DemoInspection pieces =
