@@ -53,21 +53,28 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
   return bytes;
 }
 
+// Each of the players' recordings, whole; none when there are none.
+template <typename Use>
+void ForEachRecording(Use use) {
+  DIR* folder = opendir(QUENDRIX_CORPUS_DIR);
+  if (folder == nullptr) return;
+  while (dirent* entry = readdir(folder)) {
+    std::string name = entry->d_name;
+    if (name.size() < 4 || name.substr(name.size() - 4) != ".dem") continue;
+    use(ReadFile(std::string(QUENDRIX_CORPUS_DIR) + "/" + name));
+  }
+  closedir(folder);
+}
+
 // Empty when there are no recordings.
 const std::vector<uint8_t>& RecordingBytes() {
   static const std::vector<uint8_t> bytes = [] {
     std::vector<uint8_t> all;
-    if (DIR* folder = opendir(QUENDRIX_CORPUS_DIR)) {
-      while (dirent* entry = readdir(folder)) {
-        std::string name = entry->d_name;
-        if (name.size() < 4 || name.substr(name.size() - 4) != ".dem") continue;
-        std::vector<uint8_t> file = ReadFile(std::string(QUENDRIX_CORPUS_DIR) + "/" + name);
-        DemoScan scan = LiteralScanDemo(file.data(), file.size());
-        if (strcmp(scan.width, "*") == 0 && !scan.isHltv)
-          all.insert(all.end(), file.begin(), file.end());
-      }
-      closedir(folder);
-    }
+    ForEachRecording([&](const std::vector<uint8_t>& file) {
+      DemoScan scan = LiteralScanDemo(file.data(), file.size());
+      if (strcmp(scan.width, "*") == 0 && !scan.isHltv)
+        all.insert(all.end(), file.begin(), file.end());
+    });
     if (all.empty()) return all;
     std::vector<uint8_t> repeated;
     while (repeated.size() < kBenchBytes) repeated.insert(repeated.end(), all.begin(), all.end());
@@ -128,20 +135,14 @@ DemoScan ScanDemoOn(const uint8_t* bytes, size_t size) {
 const std::vector<uint8_t>& RecordingFrameBytes() {
   static const std::vector<uint8_t> bytes = [] {
     std::vector<uint8_t> start, playback;
-    if (DIR* folder = opendir(QUENDRIX_CORPUS_DIR)) {
-      while (dirent* entry = readdir(folder)) {
-        std::string name = entry->d_name;
-        if (name.size() < 4 || name.substr(name.size() - 4) != ".dem") continue;
-        std::vector<uint8_t> file = ReadFile(std::string(QUENDRIX_CORPUS_DIR) + "/" + name);
-        DemoStructure found = ReadDemoStructure(file.data(), file.size());
-        if (found.demoProtocol != 5 || !found.intact) continue;
-        const RecordingParts& parts = found.parts;
-        if (start.empty()) start.assign(file.begin(), file.begin() + parts.loadingEnd);
-        playback.insert(playback.end(), file.begin() + parts.loadingEnd,
-                        file.begin() + parts.playbackEnd - 9);
-      }
-      closedir(folder);
-    }
+    ForEachRecording([&](const std::vector<uint8_t>& file) {
+      DemoStructure found = ReadDemoStructure(file.data(), file.size());
+      if (found.demoProtocol != 5 || !found.intact) return;
+      const RecordingParts& parts = found.parts;
+      if (start.empty()) start.assign(file.begin(), file.begin() + parts.loadingEnd);
+      playback.insert(playback.end(), file.begin() + parts.loadingEnd,
+                      file.begin() + parts.playbackEnd - 9);
+    });
     if (start.empty()) return start;
     std::fill(start.begin() + 540, start.begin() + 544, 0);
     std::vector<uint8_t> all = start;

@@ -12,58 +12,21 @@
 #include <string>
 #include <vector>
 
+#include "tests/native/scratch_folder.h"
 #include "tests/native/test_bytes.h"
+#include "tests/native/tool_run.h"
 #include "tools/demo_writer.h"
 #include "tools/inspector.h"
 
 namespace {
 
-struct InspectorRun {
-  int status;
-  std::string out;
-  std::string err;
-};
+using InspectorRun = ToolRun;
 
-std::string ReadAll(FILE* file) {
-  std::string text;
-  rewind(file);
-  char chunk[4096];
-  for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
-  fclose(file);
-  return text;
-}
-
-class InspectorTest : public testing::Test {
+class InspectorTest : public ScratchFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quendrix-inspect-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::string command = "rm -rf '" + dir_ + "'";
-    ASSERT_EQ(system(command.c_str()), 0);
-  }
-
-  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    std::string path = dir_ + "/" + name;
-    FILE* file = fopen(path.c_str(), "wb");
-    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
-    return path;
-  }
-
   InspectorRun Inspect(std::vector<std::string> args) {
-    args.insert(args.begin(), "quendrix-inspect");
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    FILE* out = tmpfile();
-    FILE* err = tmpfile();
-    int status = RunInspector(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, ReadAll(out), ReadAll(err)};
+    return RunTool(RunInspector, "quendrix-inspect", std::move(args));
   }
-
-  std::string dir_;
 };
 
 std::vector<uint8_t> SmallDemo(const std::string& map, const std::string& hexTail) {

@@ -15,48 +15,20 @@
 #include <vector>
 
 #include "demo/demo_repair.h"
+#include "tests/native/scratch_folder.h"
 #include "tests/native/test_bytes.h"
+#include "tests/native/tool_run.h"
 #include "tools/demo_writer.h"
 #include "tools/repair.h"
 
 namespace {
 
-struct RepairRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(FILE* file) {
-  std::string text;
-  rewind(file);
-  char chunk[4096];
-  for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
-  fclose(file);
-  return text;
-}
-
 std::vector<uint8_t> Cut(const std::vector<uint8_t>& bytes, size_t size) {
   return std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size));
 }
 
-class RepairTest : public testing::Test {
+class RepairTest : public ScratchFolderTest {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/quendrix-repair-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { ASSERT_EQ(system(("rm -rf '" + dir_ + "'").c_str()), 0); }
-
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-
-  void Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    FILE* file = fopen(Path(name).c_str(), "wb");
-    if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), file);
-    fclose(file);
-  }
-
   // Every file of the folder with its bytes.
   std::map<std::string, std::string> Listing() const {
     std::map<std::string, std::string> files;
@@ -69,17 +41,9 @@ class RepairTest : public testing::Test {
     return files;
   }
 
-  RepairRun Repair(std::vector<std::string> args) {
-    args.insert(args.begin(), "quendrix-repair");
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    FILE* out = tmpfile();
-    FILE* err = tmpfile();
-    int status = RunRepair(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, ReadAll(out), ReadAll(err)};
+  ToolRun Repair(std::vector<std::string> args) {
+    return RunTool(RunRepair, "quendrix-repair", std::move(args));
   }
-
-  std::string dir_;
 };
 
 std::string Text(const std::vector<uint8_t>& bytes) {
@@ -111,7 +75,7 @@ TEST_F(RepairTest, WritesWhatRepairDemoBytesGivesAndLeavesTheDemo) {
   };
   for (const auto& c : cases) {
     Write("cut.dem", c.demo);
-    const RepairRun run = Repair({Path("cut.dem"), Path("out.dem")});
+    const ToolRun run = Repair({Path("cut.dem"), Path("out.dem")});
     EXPECT_EQ(run.status, 0) << c.what << ": " << run.err;
     EXPECT_EQ(run.out, Path("out.dem") + c.line) << c.what;
     std::vector<uint8_t> expected;
@@ -230,7 +194,7 @@ TEST_F(RepairTest, RefusalsWriteNothingAndChangeNothing) {
     const std::map<std::string, std::string> before = Listing();
     std::vector<std::string> args;
     for (const std::string& arg : c.args) args.push_back(arg[0] == '-' ? arg : Path(arg));
-    const RepairRun run = Repair(args);
+    const ToolRun run = Repair(args);
     EXPECT_EQ(run.status, c.status) << c.what;
     EXPECT_EQ(run.out, c.out != nullptr ? Path("d.dem") + c.out : "") << c.what;
     const std::string err =
@@ -239,7 +203,7 @@ TEST_F(RepairTest, RefusalsWriteNothingAndChangeNothing) {
     EXPECT_TRUE(Listing() == before) << c.what << ": the folder changed";
     ASSERT_EQ(system(("rm -f '" + dir_ + "'/*").c_str()), 0);
   }
-  const RepairRun help = Repair({"--help"});
+  const ToolRun help = Repair({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("--force"), std::string::npos);
 }
@@ -249,7 +213,7 @@ TEST_F(RepairTest, ForceReplacesOut) {
   const std::vector<uint8_t> cut = Cut(whole, 700000);
   Write("d.dem", cut);
   Write("o.dem", {'o', 'l', 'd'});
-  const RepairRun run = Repair({"--force", Path("d.dem"), Path("o.dem")});
+  const ToolRun run = Repair({"--force", Path("d.dem"), Path("o.dem")});
   EXPECT_EQ(run.status, 0) << run.err;
   std::vector<uint8_t> expected;
   RepairDemoBytes(cut.data(), cut.size(), &expected);
@@ -269,7 +233,7 @@ TEST_F(RepairTest, AFailedWriteLeavesNoOut) {
   limited.rlim_cur = 300000;
   void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  const RepairRun run = Repair({Path("d.dem"), Path("o.dem")});
+  const ToolRun run = Repair({Path("d.dem"), Path("o.dem")});
   setrlimit(RLIMIT_FSIZE, &saved);
   signal(SIGXFSZ, previous);
   EXPECT_EQ(run.status, 1);

@@ -6,20 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/native/tool_run.h"
 #include "tests/win32/win32_test_support.h"
 #include "tools/demo_writer.h"
 #include "tools/inspector.h"
 
 namespace {
-
-std::string ReadBack(FILE* file) {
-  std::string text;
-  rewind(file);
-  char chunk[4096];
-  for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
-  fclose(file);
-  return text;
-}
 
 TEST(InspectorOnWindows, SummariesAndFailures) {
   ScratchDir scratch;
@@ -30,16 +22,11 @@ TEST(InspectorOnWindows, SummariesAndFailures) {
   std::string good = scratch.Write("good.dem", WriteDemo(recipe));
   std::string empty = scratch.Write("empty.dem", {});
   std::string missing = scratch.Join("missing.dem");
-  std::vector<std::string> args = {"quendrix-inspect", "--json", missing,
-                                   scratch.path(),     empty,    good};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(&arg[0]);
-  FILE* out = tmpfile();
-  FILE* err = tmpfile();
-  ASSERT_TRUE(out != nullptr && err != nullptr);
-  int status = RunInspector(static_cast<int>(argv.size()), argv.data(), out, err);
-  std::string printed = ReadBack(out);
-  std::string errors = ReadBack(err);
+  const ToolRun run =
+      RunTool(RunInspector, "quendrix-inspect", {"--json", missing, scratch.path(), empty, good});
+  const int status = run.status;
+  const std::string& printed = run.out;
+  const std::string& errors = run.err;
   EXPECT_EQ(status, 1);
   EXPECT_EQ(errors, missing + ": Could not open demofile.\n" + scratch.path() +
                         ": Could not open demofile.\n" + empty +

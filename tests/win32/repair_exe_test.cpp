@@ -9,31 +9,18 @@
 #include <vector>
 
 #include "demo/demo_repair.h"
+#include "tests/native/tool_run.h"
 #include "tests/win32/win32_test_support.h"
 #include "tools/demo_writer.h"
 #include "tools/repair.h"
 
 namespace {
 
-std::string ReadBack(FILE* file) {
-  std::string text;
-  rewind(file);
-  char chunk[4096];
-  for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
-  fclose(file);
-  return text;
-}
-
 int Repair(std::vector<std::string> args, std::string* printed, std::string* errors) {
-  args.insert(args.begin(), "quendrix-repair");
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(&arg[0]);
-  FILE* out = tmpfile();
-  FILE* err = tmpfile();
-  const int status = RunRepair(static_cast<int>(argv.size()), argv.data(), out, err);
-  *printed = ReadBack(out);
-  *errors = ReadBack(err);
-  return status;
+  const ToolRun run = RunTool(RunRepair, "quendrix-repair", std::move(args));
+  *printed = run.out;
+  *errors = run.err;
+  return run.status;
 }
 
 // The files of a folder with their bytes.
@@ -46,7 +33,7 @@ std::map<std::string, std::string> Listing(const ScratchDir& scratch) {
     const std::string name = found.cFileName;
     if (name == "." || name == "..") continue;
     FILE* file = fopen(scratch.Join(name).c_str(), "rb");
-    files[name] = file != nullptr ? ReadBack(file) : "(unreadable)";
+    files[name] = file != nullptr ? ReadAll(file) : "(unreadable)";
   } while (FindNextFileA(search, &found));
   FindClose(search);
   return files;
