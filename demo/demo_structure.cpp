@@ -175,8 +175,10 @@ void See(WalkedFrames* seen, const Frame& frame) {
   }
 }
 
-std::string SegmentName(size_t index, const DemoSegment& segment) {
-  return Sentence("Segment %u (%s)", static_cast<unsigned>(index + 1), segment.description);
+// "Segment 2 (Playback)", or with a small letter within a sentence.
+std::string SegmentName(size_t index, const DemoSegment& segment, bool first = true) {
+  return Sentence("%s %u (%s)", first ? "Segment" : "segment", static_cast<unsigned>(index + 1),
+                  segment.description);
 }
 
 void WalkSegment(SegmentWalk* walk, const Window& window, int32_t protocol, size_t index,
@@ -200,7 +202,7 @@ void WalkSegment(SegmentWalk* walk, const Window& window, int32_t protocol, size
     } else if (read == Read::kPastLimit) {
       walk->problem = Sentence("A frame at byte %llu runs past the end of ",
                                static_cast<unsigned long long>(walk->at)) +
-                      SegmentName(index, segment) + ".";
+                      SegmentName(index, segment, false) + ".";
     } else {
       walk->problem = FrameProblem(read, walk->at, bad);
     }

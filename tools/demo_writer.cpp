@@ -178,9 +178,10 @@ std::vector<uint8_t> WriteDemo(const DemoRecipe& recipe) {
 
   w.PutI32At(directoryOffsetAt, static_cast<int32_t>(w.Size()));
   w.I32(2);
-  DirectoryEntry(w, 0, "LOADING", 0.0f, 3, static_cast<int32_t>(loadingOffset),
+  // As the game counts them: the network messages of the playback segment.
+  DirectoryEntry(w, 0, "LOADING", 0.0f, 0, static_cast<int32_t>(loadingOffset),
                  static_cast<int32_t>(loadingLength));
-  DirectoryEntry(w, 1, "Playback", time, static_cast<int32_t>(recipe.playbackFrames + 2),
+  DirectoryEntry(w, 1, "Playback", time, static_cast<int32_t>(recipe.playbackFrames),
                  static_cast<int32_t>(playbackOffset), static_cast<int32_t>(playbackLength));
   static_assert(kHeaderSize == 8 + 4 + 4 + 260 + 260 + 4 + 4, "header layout");
   static_assert(kDirectoryEntrySize == 4 + 64 + 4 + 4 + 4 + 4 + 4 + 4, "directory layout");

@@ -41,7 +41,8 @@ TEST(WriteDemo, HeaderAndDirectory) {
   EXPECT_EQ(Le32(bytes, loading + 84) + Le32(bytes, loading + 88), Le32(bytes, playback + 84));
   EXPECT_EQ(static_cast<size_t>(Le32(bytes, playback + 84) + Le32(bytes, playback + 88)),
             directory);
-  EXPECT_EQ(Le32(bytes, playback + 80), 12) << "start, ten frames, next section";
+  EXPECT_EQ(Le32(bytes, loading + 80), 0) << "no playback messages while loading";
+  EXPECT_EQ(Le32(bytes, playback + 80), 10) << "the ten network messages";
   EXPECT_EQ(bytes[directory - 9], 5) << "the last frame ends the segment";
 }
 

@@ -159,9 +159,9 @@ TEST_F(InspectorTest, StructureKeysAndDetails) {
   } cases[] = {
       {"intact", whole, true,
        ",\"hltv\":false,\"mapCrc\":690201414,\"segments\":[{\"type\":0,\"description\":"
-       "\"LOADING\",\"flags\":0,\"cdTrack\":-1,\"time\":0,\"frames\":3,\"offset\":544,"
+       "\"LOADING\",\"flags\":0,\"cdTrack\":-1,\"time\":0,\"frames\":0,\"offset\":544,"
        "\"length\":1091},{\"type\":1,\"description\":\"Playback\",\"flags\":0,\"cdTrack\":-1,"
-       "\"time\":0.029999999329447746,\"frames\":5,\"offset\":1635,\"length\":1764}],"
+       "\"time\":0.029999999329447746,\"frames\":3,\"offset\":1635,\"length\":1764}],"
        "\"duration\":0.029999999329447746,\"frames\":3,\"viewportWidth\":1440,"
        "\"viewportHeight\":900,\"intact\":true,\"problems\":[]}\n"},
       {"cut", cut, true,
@@ -176,9 +176,9 @@ TEST_F(InspectorTest, StructureKeysAndDetails) {
       {"intact, details", whole, false,
        "Demo Res: *x*\n\nDuration: 0:00 (0.030 s)\nFrames: 3\nViewport: 1440x900\n"
        "Map CRC: 0x2923A346\n"
-       "Segment 1: LOADING, type 0, flags 0, CD track -1, time 0.000 s, 3 frames, 1091 bytes at "
+       "Segment 1: LOADING, type 0, flags 0, CD track -1, time 0.000 s, 0 frames, 1091 bytes at "
        "544\n"
-       "Segment 2: Playback, type 1, flags 0, CD track -1, time 0.030 s, 5 frames, 1764 bytes at "
+       "Segment 2: Playback, type 1, flags 0, CD track -1, time 0.030 s, 3 frames, 1764 bytes at "
        "1635\nIntact: yes\n"},
       {"unknown protocol, details", oldProtocol, false,
        "Demo Res: *x*\n\nDuration: unknown\nFrames: unknown\nViewport: none\n"
