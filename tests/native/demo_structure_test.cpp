@@ -479,18 +479,4 @@ TEST(WalkDifferential, WindowsGiveTheWholeWalk) {
   }
 }
 
-TEST(WalkDifferential, EveryEndOfTheRecordings) {
-  for (const char* name : {"basic.dem", "1016.dem", "normvozduh.dem"}) {
-    const std::vector<uint8_t> recording = ReadRecording(name);
-    if (recording.empty()) GTEST_SKIP() << "no recording " << name;
-    for (size_t cut = 1; cut <= recording.size(); cut += 1 + cut / 5) {
-      const std::vector<uint8_t> prefix(recording.begin(),
-                                        recording.begin() + static_cast<long>(cut));
-      const std::string whole = Describe(ReadDemoStructure(prefix.data(), prefix.size()));
-      ASSERT_EQ(WalkInWindows(prefix, kWalkLookAhead + cut % 4099), whole)
-          << name << " cut at " << cut;
-    }
-  }
-}
-
 }  // namespace
