@@ -104,8 +104,10 @@ std::vector<uint8_t> Message(Writer& w) {
   std::vector<uint8_t> message(kMessageBytes, 0);
   for (size_t i = 0; i < message.size(); ++i) {
     uint32_t r = w.Next();
-    if (r % 3 == 0) message[i] = static_cast<uint8_t>('a' + r % 26);
-    else if (r % 3 == 1) message[i] = static_cast<uint8_t>(r >> 8);
+    if (r % 3 == 0)
+      message[i] = static_cast<uint8_t>('a' + r % 26);
+    else if (r % 3 == 1)
+      message[i] = static_cast<uint8_t>(r >> 8);
   }
   return message;
 }
@@ -141,7 +143,9 @@ uint32_t Crc32(const std::string& text) {
 
 }  // namespace
 
-size_t FramesForSize(size_t bytes) { return bytes / kApproxFrameBytes + 1; }
+size_t FramesForSize(size_t bytes) {
+  return bytes / kApproxFrameBytes + 1;
+}
 
 std::vector<uint8_t> WriteDemo(const DemoRecipe& recipe) {
   Writer w(recipe.seed);
@@ -170,8 +174,8 @@ std::vector<uint8_t> WriteDemo(const DemoRecipe& recipe) {
     NetworkFrame(w, recipe, kNetworkMessage, time, number, Message(w));
     FrameHeader(w, kClientData, time, number);
     for (int i = 0; i < 6; ++i) w.F32(w.Coordinate());  // origin and view angles
-    w.I32(0);                                             // weapon bits
-    w.F32(90.0f);                                         // field of view
+    w.I32(0);                                           // weapon bits
+    w.F32(90.0f);                                       // field of view
   }
   FrameHeader(w, kNextSection, time, static_cast<int32_t>(recipe.playbackFrames + 1));
   size_t playbackLength = w.Size() - playbackOffset;
