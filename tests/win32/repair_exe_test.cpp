@@ -56,7 +56,8 @@ TEST(RepairOnWindows, WritesRefusesAndReplaces) {
   std::string printed, errors;
 
   EXPECT_EQ(Repair({demo, out}, &printed, &errors), 0) << errors;
-  EXPECT_EQ(printed.find(out + ": kept 0:05 (5.980 s), 598 frames"), 0u) << printed;
+  // 64-bit counts as MinGW's C99 printf gives them.
+  EXPECT_EQ(printed, out + ": kept 0:05 (5.980 s), 598 frames, 349680 bytes; dropped 361 bytes\n");
   std::map<std::string, std::string> files = {{"cut.dem", Text(cut)}, {"out.dem", Text(expected)}};
   EXPECT_TRUE(Listing(scratch) == files) << "the demo and its copy alone";
 
