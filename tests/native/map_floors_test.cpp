@@ -4,9 +4,9 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
-#include "demo/demo_file.h"
 #include "map/map_floors.h"
 #include "map/map_picture.h"
 #include "tests/native/test_bytes.h"
@@ -58,18 +58,13 @@ TEST(ReadMapFloors, FloorsOfTheWorldOnly) {
       {-264, 128, 128}, {-264, 644, 128}, {768, 644, 128}, {768, 128, 128}};
   for (int i = 0; i < 4; ++i) {
     const MapPoint& p = floors.points[rock.firstPoint + i];
-    EXPECT_EQ(p.x, expected[i].x) << i;
-    EXPECT_EQ(p.y, expected[i].y) << i;
-    EXPECT_EQ(p.z, expected[i].z) << i;
+    EXPECT_EQ(std::tie(p.x, p.y, p.z), std::tie(expected[i].x, expected[i].y, expected[i].z)) << i;
   }
   EXPECT_EQ(floors.faces[1].kind, FloorKind::kWater);
   EXPECT_EQ(floors.faces[1].height, 32 * kMapUnit);
-  EXPECT_EQ(floors.minX, -264);
-  EXPECT_EQ(floors.maxX, 1024);
-  EXPECT_EQ(floors.minY, 0);
-  EXPECT_EQ(floors.maxY, 1024);
-  EXPECT_EQ(floors.lowest, 128);
-  EXPECT_EQ(floors.highest, 512);
+  EXPECT_EQ(
+      std::tie(floors.minX, floors.maxX, floors.minY, floors.maxY, floors.lowest, floors.highest),
+      std::make_tuple(-264, 1024, 0, 1024, 128, 512));
 
   // Version 29 keeps no palette with its textures: the same floors, plain.
   recipe.version = 29;
@@ -94,12 +89,11 @@ TEST(ReadMapFloors, SpawnPointsWithAnOriginOfThreeNumbers) {
   ASSERT_EQ(Read(map, &floors), MapStatus::kRead);
   ASSERT_EQ(floors.spawns.size(), 2u);
   EXPECT_EQ(floors.spawns[0].team, SpawnTeam::kStart);
-  EXPECT_EQ(floors.spawns[0].origin.x, 256);
-  EXPECT_EQ(floors.spawns[0].origin.y, -520);
-  EXPECT_EQ(floors.spawns[0].origin.z, 128);
+  const MapPoint& first = floors.spawns[0].origin;
+  EXPECT_EQ(std::tie(first.x, first.y, first.z), std::make_tuple(256, -520, 128));
   EXPECT_EQ(floors.spawns[1].team, SpawnTeam::kDeathmatch);
-  EXPECT_EQ(floors.spawns[1].origin.x, -1);
-  EXPECT_EQ(floors.spawns[1].origin.y, 1048576 * kMapUnit);
+  const MapPoint& second = floors.spawns[1].origin;
+  EXPECT_EQ(std::tie(second.x, second.y), std::make_tuple(-1, 1048576 * kMapUnit));
 }
 
 struct RealMap {
@@ -133,13 +127,16 @@ int Brightness(Rgb c) {
   return c.r + c.g + c.b;
 }
 
+std::vector<uint8_t> ReadRealMap(const char* file) {
+  return ReadWholeFile(std::string(QUENDRIX_MAP_DIR) + "/" + file);
+}
+
 TEST_P(RealMaps, FloorsAndPicture) {
   const RealMap& m = GetParam();
-  const std::string path = std::string(QUENDRIX_MAP_DIR) + "/" + m.file;
-  DemoBytes file;
-  if (ReadDemoFile(path.c_str(), &file) == DemoFileStatus::kCannotOpen) GTEST_SKIP() << path;
+  const std::vector<uint8_t> map = ReadRealMap(m.file);
+  if (map.empty()) GTEST_SKIP() << "no " << m.file << " in " << QUENDRIX_MAP_DIR;
   MapFloors floors;
-  ASSERT_EQ(ReadMapFloors(file.bytes.get(), file.size, &floors), MapStatus::kRead);
+  ASSERT_EQ(Read(map, &floors), MapStatus::kRead);
   EXPECT_EQ(floors.version, m.version);
   EXPECT_EQ(floors.faces.size(), m.floors);
   size_t textured = 0;
@@ -149,10 +146,9 @@ TEST_P(RealMaps, FloorsAndPicture) {
   for (const MapSpawn& spawn : floors.spawns) start += spawn.team == SpawnTeam::kStart;
   EXPECT_EQ(start, m.startSpawns);
   EXPECT_EQ(floors.spawns.size() - start, m.deathmatchSpawns);
-  EXPECT_EQ(floors.minX, m.minX * kMapUnit);
-  EXPECT_EQ(floors.maxX, m.maxX * kMapUnit);
-  EXPECT_EQ(floors.minY, m.minY * kMapUnit);
-  EXPECT_EQ(floors.maxY, m.maxY * kMapUnit);
+  EXPECT_EQ(
+      std::tie(floors.minX, floors.maxX, floors.minY, floors.maxY),
+      std::make_tuple(m.minX * kMapUnit, m.maxX * kMapUnit, m.minY * kMapUnit, m.maxY * kMapUnit));
 
   const std::vector<Rgb> picture = DrawMapFloors(floors, kPreviewWidth, kPreviewHeight);
   // Where a point of the map lands: fitted into 245 x 185, centred, north up.
@@ -222,13 +218,6 @@ void MoveSmallestLevels(std::vector<uint8_t>& map, uint32_t by) {
     const uint32_t level = GetLe32(map, texture + 36);
     if (level != 0) PutLe32(map, texture + 36, level + by);
   }
-}
-
-std::vector<uint8_t> ReadRealMap(const char* file) {
-  const std::string path = std::string(QUENDRIX_MAP_DIR) + "/" + file;
-  DemoBytes read;
-  if (ReadDemoFile(path.c_str(), &read) != DemoFileStatus::kRead) return {};
-  return std::vector<uint8_t>(read.bytes.get(), read.bytes.get() + read.size);
 }
 
 // Each copy is a buffer of exactly its size, so that the sanitizers catch a

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -34,4 +35,16 @@ inline uint32_t GetLe32(const std::vector<uint8_t>& bytes, size_t offset) {
 inline void PutText(std::vector<uint8_t>& bytes, size_t offset, const std::string& text) {
   if (bytes.size() < offset + text.size()) bytes.resize(offset + text.size(), 0);
   for (size_t i = 0; i < text.size(); ++i) bytes[offset + i] = static_cast<uint8_t>(text[i]);
+}
+
+// All that the file holds; empty when it cannot be read.
+inline std::vector<uint8_t> ReadWholeFile(const std::string& path) {
+  std::vector<uint8_t> bytes;
+  FILE* file = fopen(path.c_str(), "rb");
+  if (file == nullptr) return bytes;
+  uint8_t chunk[65536];
+  for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;)
+    bytes.insert(bytes.end(), chunk, chunk + got);
+  fclose(file);
+  return bytes;
 }

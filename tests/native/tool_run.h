@@ -15,6 +15,7 @@ struct ToolRun {
 // All that the file holds, from its start; the file is closed.
 inline std::string ReadAll(FILE* file) {
   std::string text;
+  if (file == nullptr) return text;
   rewind(file);
   char chunk[4096];
   for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
