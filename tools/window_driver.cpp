@@ -219,18 +219,6 @@ Picture CaptureClientArea(HWND window) {
   return CaptureScreen(origin.x, origin.y, client.right, client.bottom);
 }
 
-Picture PictureOfBitmap(HBITMAP bitmap) {
-  BITMAP size = {};
-  GetObjectA(bitmap, sizeof size, &size);
-  return DrawPicture(size.bmWidth, size.bmHeight, [&](HDC dc) {
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(source, bitmap);
-    BitBlt(dc, 0, 0, size.bmWidth, size.bmHeight, source, 0, 0, SRCCOPY);
-    SelectObject(source, previous);
-    DeleteDC(source);
-  });
-}
-
 bool SavePicture(const Picture& picture, const std::string& bmpPath) {
   std::vector<Rgb> rgb;
   rgb.reserve(picture.pixels.size());

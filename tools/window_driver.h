@@ -56,6 +56,4 @@ struct Picture {
   uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 Picture CaptureClientArea(HWND window);
-// A bitmap of this process at its own size.
-Picture PictureOfBitmap(HBITMAP bitmap);
 bool SavePicture(const Picture& picture, const std::string& bmpPath);

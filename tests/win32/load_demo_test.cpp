@@ -17,7 +17,6 @@
 #include "tools/bitmap_writer.h"
 #include "tools/demo_writer.h"
 #include "tools/map_writer.h"
-#include "tools/window_driver.h"
 
 namespace {
 
@@ -223,18 +222,6 @@ TEST_F(LoadDemoTest, PreviewDrawnFromTheGamesOwnMap) {
     EXPECT_EQ(preview.bmWidth, c.width) << c.map << " of " << c.mod;
   }
   EXPECT_TRUE(boxes_.boxes().empty());
-
-  // Drawn as the core draws it, and released as a loaded bitmap is.
-  Load(WriteDemoFile("x.dem", TestRecipe("de_mod", "cstrike", 800, 600)));
-  ASSERT_NE(app.mapBitmap, nullptr);
-  MapFloors floors;
-  ASSERT_EQ(ReadMapFloors(map.data(), map.size(), &floors), MapStatus::kRead);
-  const Picture shown = PictureOfBitmap(app.mapBitmap);
-  std::vector<uint32_t> drawn;
-  for (Rgb p : DrawMapFloors(floors, kPreviewWidth, kPreviewHeight))
-    drawn.push_back(uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | p.b);
-  EXPECT_EQ(shown.pixels, drawn);
-  EXPECT_EQ(GetObjectType(app.mapBitmap), DWORD(OBJ_BITMAP));
 
   // Without a game folder in the settings there is nowhere to look.
   app.gameDir[0] = '\0';

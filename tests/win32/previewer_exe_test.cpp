@@ -2,10 +2,10 @@
 // the one that was there, through the platform's own replacing move.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/native/tool_run.h"
 #include "tests/win32/win32_test_support.h"
 #include "tools/map_writer.h"
 #include "tools/previewer.h"
@@ -19,21 +19,11 @@ TEST(PreviewerOnWindows, ReplacesAPictureAndReportsAMissingMap) {
   const std::string map = scratch.Write("de_win.bsp", WriteMap(recipe));
   scratch.Write("de_win.bmp", {'o', 'l', 'd'});
   const std::string missing = scratch.Join("gone.bsp");
-  std::vector<std::string> args = {"quendrix-preview", "--size", "20x10", "--out",
-                                   scratch.path(),     missing,  map};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(&arg[0]);
-  FILE* out = tmpfile();
-  FILE* err = tmpfile();
-  ASSERT_TRUE(out != nullptr && err != nullptr);
-  EXPECT_EQ(RunPreviewer(int(argv.size()), argv.data(), out, err), 1);
-  char line[512] = "";
-  rewind(err);
-  EXPECT_EQ(std::string(fgets(line, sizeof line, err)), missing + ": cannot open the file\n");
-  rewind(out);
-  EXPECT_EQ(std::string(fgets(line, sizeof line, out)), scratch.Join("de_win.bmp") + "\n");
-  fclose(out);
-  fclose(err);
+  const ToolRun run = RunTool(RunPreviewer, "quendrix-preview",
+                              {"--size", "20x10", "--out", scratch.path(), missing, map});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, missing + ": cannot open the file\n");
+  EXPECT_EQ(run.out, scratch.Join("de_win.bmp") + "\n");
   const std::vector<uint8_t> picture = ReadFileBytes(scratch.Join("de_win.bmp"));
   EXPECT_EQ(picture.size(), 54u + 10 * 60) << "a 20 x 10 bitmap of 24 bits";
   EXPECT_TRUE(ReadFileBytes(scratch.Join("de_win.bmp.part")).empty());
