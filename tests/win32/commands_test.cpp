@@ -52,10 +52,7 @@ class CommandsTest : public ProgramTest {
   }
 
   DWORD GameValue(const char* name) {
-    RegistryValue value = ReadRegistryValue(HKEY_CURRENT_USER, kHalfLife, name);
-    DWORD number = 0;
-    if (value.data.size() == 4) memcpy(&number, value.data.data(), 4);
-    return value.exists ? number : 0xDEADu;
+    return ReadRegistryDword(HKEY_CURRENT_USER, kHalfLife, name);
   }
 
   // Plays and waits for the game to end and the window to be cleared.

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/resources/resource.h"
 #include "tools/window_driver.h"
@@ -151,6 +152,20 @@ RegistryValue ReadRegistryValue(HKEY root, const char* key, const char* name) {
   }
   RegCloseKey(opened);
   return value;
+}
+
+DWORD ReadRegistryDword(HKEY root, const char* key, const char* name) {
+  const RegistryValue value = ReadRegistryValue(root, key, name);
+  DWORD number = 0xDEADu;
+  if (value.data.size() == sizeof number) memcpy(&number, value.data.data(), sizeof number);
+  return number;
+}
+
+bool RegistryKeyExists(HKEY root, const char* key) {
+  HKEY opened;
+  if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
 }
 
 void SetRegistryValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,

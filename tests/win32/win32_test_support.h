@@ -68,6 +68,9 @@ struct RegistryValue {
   std::vector<uint8_t> data;
 };
 RegistryValue ReadRegistryValue(HKEY root, const char* key, const char* name);
+// The value as a DWORD, or 0xDEAD where there is none of that size.
+DWORD ReadRegistryDword(HKEY root, const char* key, const char* name);
+bool RegistryKeyExists(HKEY root, const char* key);
 void SetRegistryValue(HKEY root, const char* key, const char* name, DWORD type, const void* data,
                       DWORD size);
 void SetRegistryDword(HKEY root, const char* key, const char* name, DWORD value);
