@@ -82,10 +82,10 @@ TEST(FrameWalk, PartsAtTheBoundsOfTheLayout) {
        Join(5, {kNextSection5, kNextSection5, kStart, Message(1, 0.5f, 10), Frame(5, 0.5f, 2, 0),
                 Frame(0xEE, 0, 0, 3)}),
        1, 0.5f, true, ""},
-      {"message of 65536 bytes", Join(5, {kNextSection5, kStart, Message(1, 1.0f, 65536)}), 1,
-       1.0f, false, ""},
-      {"message of 65537 bytes", Join(5, {kNextSection5, kStart, Message(1, 1.0f, 65537)}), 0,
-       0.0f, false, "A frame at byte 562 has an impossible length (65537)."},
+      {"message of 65536 bytes", Join(5, {kNextSection5, kStart, Message(1, 1.0f, 65536)}), 1, 1.0f,
+       false, ""},
+      {"message of 65537 bytes", Join(5, {kNextSection5, kStart, Message(1, 1.0f, 65537)}), 0, 0.0f,
+       false, "A frame at byte 562 has an impossible length (65537)."},
       {"message of -1 bytes", Join(5, {kNextSection5, kStart, Message(1, 1.0f, -1)}), 0, 0.0f,
        false, "A frame at byte 562 has an impossible length (-1)."},
       {"sound name of 260 bytes",
@@ -100,26 +100,19 @@ TEST(FrameWalk, PartsAtTheBoundsOfTheLayout) {
       {"unknown type 10", Join(5, {kNextSection5, kStart, Frame(10, 3.0f, 1, 40)}), 0, 0.0f, false,
        "A frame of unknown type 10 at byte 562."},
       {"cut within a frame's fixed part",
-       [] {
-         std::vector<uint8_t> demo = Join(5, {kNextSection5, kStart, Message(1, 1.0f, 0)});
-         demo.resize(demo.size() - 10);
-         return demo;
-       }(),
-       0, 0.0f, false, "A frame at byte 562 is cut off by the end of the file."},
+       Cut(Join(5, {kNextSection5, kStart, Message(1, 1.0f, 0)}), 1039 - 10), 0, 0.0f, false,
+       "A frame at byte 562 is cut off by the end of the file."},
       {"cut within a message",
-       [] {
-         std::vector<uint8_t> demo =
-             Join(5, {kNextSection5, kStart, Message(1, 1.5f, 100), Message(1, 2.0f, 100)});
-         demo.pop_back();
-         return demo;
-       }(),
+       Cut(Join(5, {kNextSection5, kStart, Message(1, 1.5f, 100), Message(1, 2.0f, 100)}),
+           1716 - 1),
        1, 1.5f, false, "A frame at byte 1139 is cut off by the end of the file."},
       {"protocol 4: type 8 ends a section, 5 is a command, 9 unknown",
        Join(4, {Frame(8, 0, 0, 0), Frame(2, 0, 0, 0), Frame(5, 1.0f, 1, 64),
                 WithLength(Frame(1, 1.25f, 2, 28), 33, 5, 0), Frame(9, 0, 0, 0)}),
        1, 1.25f, false, "A frame of unknown type 9 at byte 677."},
-      {"protocol 4: closed", Join(4, {Frame(8, 0, 0, 0), Frame(4, 0.75f, 1, 0), Frame(8, 0.75f, 2, 0)}),
-       0, 0.75f, true, ""},
+      {"protocol 4: closed",
+       Join(4, {Frame(8, 0, 0, 0), Frame(4, 0.75f, 1, 0), Frame(8, 0.75f, 2, 0)}), 0, 0.75f, true,
+       ""},
       {"loading never closed", Join(5, {Message(0, 0.0f, 3)}), 0, 0.0f, false, ""},
       {"nothing after the header", Header(5), 0, 0.0f, false, ""},
   };
@@ -270,8 +263,7 @@ TEST_P(DamagedRecordings, RepairBackToTheirFrames) {
   const size_t directory = whole.directoryOffset;
   const size_t playback = whole.parts.loadingEnd;
   const size_t middle = (playback + directory) / 2;
-  std::vector<uint8_t> cutInMiddle(recording.begin(),
-                                   recording.begin() + static_cast<long>(middle));
+  const std::vector<uint8_t> cutInMiddle = Cut(recording, middle);
   RepairPlan plan;
   ASSERT_EQ(PlanRepair(ReadDemoStructure(cutInMiddle.data(), cutInMiddle.size()), &plan),
             RepairOutcome::kRepaired);
@@ -289,20 +281,14 @@ TEST_P(DamagedRecordings, RepairBackToTheirFrames) {
     return Damage{what, demo, true, RepairOutcome::kRepaired};
   };
   auto cut = [&](std::string what, size_t size, RepairOutcome repair) {
-    return Damage{
-        what + " (" + std::to_string(size) + ")",
-        std::vector<uint8_t>(recording.begin(), recording.begin() + static_cast<long>(size)), false,
-        repair};
+    return Damage{what + " (" + std::to_string(size) + ")", Cut(recording, size), false, repair};
   };
   std::vector<Damage> damages = {
       edited("offset zeroed", 540, 0),
       edited("bad entry count", directory, 0x100),
       edited("playback entry longer than the file", directory + 4 + 92 + 88,
              static_cast<uint32_t>(recording.size())),
-      Damage{
-          "directory removed",
-          std::vector<uint8_t>(recording.begin(), recording.begin() + static_cast<long>(directory)),
-          true, RepairOutcome::kRepaired},
+      Damage{"directory removed", Cut(recording, directory), true, RepairOutcome::kRepaired},
       cut("cut within the last next-section frame", directory - 1, RepairOutcome::kRepaired),
       cut("cut before the last next-section frame", directory - 9, RepairOutcome::kRepaired),
       cut("cut in the middle", middle, RepairOutcome::kRepaired),

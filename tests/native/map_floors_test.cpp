@@ -248,9 +248,9 @@ TEST(ReadMapFloors, DamagedCopiesOfRealMapsAreRefused) {
         << file << ": the smallest levels past the lump";
     // Cut short anywhere: each lump that no longer fits is noticed.
     for (size_t size : {size_t(0), size_t(100), size_t(124), whole.size() / 2, whole.size() - 1}) {
-      std::vector<uint8_t> cut(whole.begin(), whole.begin() + long(size));
       MapFloors floors;
-      EXPECT_EQ(Read(cut, &floors), size < 124 ? MapStatus::kNotAMap : MapStatus::kDamaged)
+      EXPECT_EQ(Read(Cut(whole, size), &floors),
+                size < 124 ? MapStatus::kNotAMap : MapStatus::kDamaged)
           << file << " cut to " << size;
     }
   }

@@ -24,10 +24,6 @@
 
 namespace {
 
-std::vector<uint8_t> Cut(const std::vector<uint8_t>& bytes, size_t size) {
-  return std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size));
-}
-
 std::string Text(const std::vector<uint8_t>& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }

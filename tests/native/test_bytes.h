@@ -37,6 +37,11 @@ inline void PutText(std::vector<uint8_t>& bytes, size_t offset, const std::strin
   for (size_t i = 0; i < text.size(); ++i) bytes[offset + i] = static_cast<uint8_t>(text[i]);
 }
 
+// The first size bytes, as a file cut off there holds them.
+inline std::vector<uint8_t> Cut(const std::vector<uint8_t>& bytes, size_t size) {
+  return std::vector<uint8_t>(bytes.begin(), bytes.begin() + static_cast<long>(size));
+}
+
 // All that the file holds; empty when it cannot be read.
 inline std::vector<uint8_t> ReadWholeFile(const std::string& path) {
   std::vector<uint8_t> bytes;
