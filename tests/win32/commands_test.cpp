@@ -44,11 +44,20 @@ class CommandsTest : public ProgramTest {
     return WaitUntil([&] { return ControlText(window, IDC_INFO) == text; });
   }
 
-  // The stand-in game keeps running until the test sets the event.
-  void KeepTheGameRunning(const char* event) {
+  // The stand-in game keeps running until the test sets the event returned.
+  HANDLE KeepTheGameRunning(const char* event) {
     std::string orders = std::string("wait ") + event;
     scratch_.Write("Half-Life Game\\orders.txt",
                    std::vector<uint8_t>(orders.begin(), orders.end()));
+    return CreateEventA(nullptr, TRUE, FALSE, event);
+  }
+
+  // Clicks Play; true once the game has started.
+  bool StartTheGame(HWND window) {
+    Click(window, IDC_PLAY);
+    return WaitUntil([&] {
+      return GetFileAttributesA((game_ + "\\report.txt.part").c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
   }
 
   DWORD GameValue(const char* name) {
@@ -235,16 +244,12 @@ TEST_F(CommandsTest, ACutRecordingIsHandedOverRepairedAndLeftAlone) {
 
 TEST_F(CommandsTest, ASecondStartWhileTheGameRunsIsAnsweredAfterIt) {
   InstallGame();
-  KeepTheGameRunning("QuendrixTestGo");
-  HANDLE go = CreateEventA(nullptr, TRUE, FALSE, "QuendrixTestGo");
+  HANDLE go = KeepTheGameRunning("QuendrixTestGo");
   std::string playing = Demo("playing.dem", "de_playing", "cstrike", 640, 480);
   std::string next = Demo("next.dem", "de_next", "valve", 1152, 864);
   HWND window = StartWindow(playing);
   ASSERT_NE(window, nullptr);
-  Click(window, IDC_PLAY);
-  ASSERT_TRUE(WaitUntil([&] {
-    return GetFileAttributesA((game_ + "\\report.txt.part").c_str()) != INVALID_FILE_ATTRIBUTES;
-  }));
+  ASSERT_TRUE(StartTheGame(window));
   PROCESS_INFORMATION second = Start(next);
   EXPECT_EQ(WaitForExit(second, 1500), DWORD(STILL_ACTIVE)) << "waits while the game runs";
   SetEvent(go);
@@ -256,15 +261,11 @@ TEST_F(CommandsTest, ASecondStartWhileTheGameRunsIsAnsweredAfterIt) {
 
 TEST_F(CommandsTest, EndedWhileTheGameRunsTheNextStartPutsTheResolutionBack) {
   InstallGame();
-  KeepTheGameRunning("QuendrixTestEnd");
-  HANDLE end = CreateEventA(nullptr, TRUE, FALSE, "QuendrixTestEnd");
+  HANDLE end = KeepTheGameRunning("QuendrixTestEnd");
   std::string demo = Demo("small.dem", "de_small", "cstrike", 640, 480);
   HWND window = StartWindow(demo);
   ASSERT_NE(window, nullptr);
-  Click(window, IDC_PLAY);
-  ASSERT_TRUE(WaitUntil([&] {
-    return GetFileAttributesA((game_ + "\\report.txt.part").c_str()) != INVALID_FILE_ATTRIBUTES;
-  }));
+  ASSERT_TRUE(StartTheGame(window));
   // As the Task Manager ends it; then the game ends too.
   ASSERT_TRUE(TerminateProcess(first_.hProcess, 1));
   EXPECT_EQ(WaitForExit(first_, kWaitMs), 1u);
