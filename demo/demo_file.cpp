@@ -11,9 +11,6 @@ const char* DemoFileMessage(DemoFileStatus status) {
   return "";
 }
 
-DemoFileStatus InspectReadableFile(ReadDemoPiece read, ReadDemoAt readAt, void* source,
-                                   uint64_t size, DemoInspection* demo) {
-  uint64_t got = 0;
-  *demo = InspectDemoPieces(read, readAt, source, size, kInspectWindowSize, &got);
-  return got == size ? DemoFileStatus::kRead : DemoFileStatus::kCannotReadToMemory;
+DemoFileStatus InspectedStatus(uint64_t bytesRead, uint64_t size) {
+  return bytesRead == size ? DemoFileStatus::kRead : DemoFileStatus::kCannotReadToMemory;
 }

@@ -30,17 +30,16 @@ struct DemoBytes {
 // before this returns, and on failure no buffer is kept.
 DemoFileStatus ReadDemoFile(const char* path, DemoBytes* demo);
 
-// The inspector's window: well within a processor's second-level cache.
-constexpr size_t kInspectWindowSize = 256 * 1024;
+// The inspector's window: it takes a few of a processor's second-level caches
+// to hold, and makes reading it worth a call to the system.
+constexpr size_t kInspectWindowSize = 1024 * 1024;
 
 // What InspectDemo gives for the whole file, with the outcome that
-// ReadDemoFile gives for it, but read piece by piece into one window of
-// kInspectWindowSize bytes: a file of any size is inspected in that much
-// memory, at the speed of reading it.
+// ReadDemoFile gives for it, but read window by window, each of
+// kInspectWindowSize bytes: a file of any size is inspected in a few of them,
+// at the speed of reading it. On POSIX systems two threads take turns with the
+// windows, so that reading one overlaps inspecting another.
 DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo);
 
-// What both platforms' InspectDemoFile do once the file has passed the checks
-// of its kind and size: the inspection through read, which gives no more than
-// size bytes (fewer than that could not be read), and readAt.
-DemoFileStatus InspectReadableFile(ReadDemoPiece read, ReadDemoAt readAt, void* source,
-                                   uint64_t size, DemoInspection* demo);
+// The outcome of an inspection that read bytesRead of the file's size bytes.
+DemoFileStatus InspectedStatus(uint64_t bytesRead, uint64_t size);

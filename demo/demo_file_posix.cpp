@@ -4,9 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <new>
+#include <thread>
 
 #include "demo/demo_file.h"
 
@@ -80,12 +85,69 @@ DemoFileStatus ReadOpenFile(int fd, DemoBytes* demo) {
   return DemoFileStatus::kRead;
 }
 
+// Two threads take turns with the file's windows: each reads its next window
+// while the other inspects one, then inspects its own when its turn comes, on
+// the processor whose cache the read has just filled. The reads overlap each
+// other and the inspections, and the inspections follow one another in the
+// file's order.
+struct Turns {
+  FileSource* file;
+  uint64_t windows;  // the last one holds the rest of the file
+  PieceInspection inspection;
+  std::mutex lock;
+  std::condition_variable changed;
+  std::atomic<uint64_t> next{0};  // the window to be inspected next
+  // The window at the end of what was read has been inspected.
+  std::atomic<bool> ended{false};
+};
+
+// Waking a thread that sleeps can take longer than inspecting a window, so a
+// thread whose turn has not come gives way to others awhile (up to about a
+// millisecond) before it sleeps; where both threads share one processor,
+// giving way runs the other.
+void WaitForTurn(Turns* turns, uint64_t window, std::unique_lock<std::mutex>* hold) {
+  auto mine = [&] { return turns->next.load() == window || turns->ended.load(); };
+  for (int yields = 0; yields < 1000 && !mine(); ++yields) std::this_thread::yield();
+  hold->lock();
+  turns->changed.wait(*hold, mine);
+}
+
+void TakeTurns(Turns* turns, uint8_t* slot, uint64_t first) {
+  uint8_t* piece = slot + kPieceRoom;
+  for (uint64_t window = first; window < turns->windows; window += 2) {
+    const uint64_t offset = window * kInspectWindowSize;
+    const size_t wanted =
+        static_cast<size_t>(std::min<uint64_t>(kInspectWindowSize, turns->file->left - offset));
+    const size_t got = ReadFromFileAt(turns->file, offset, piece, wanted);
+    std::unique_lock<std::mutex> hold(turns->lock, std::defer_lock);
+    WaitForTurn(turns, window, &hold);
+    if (turns->ended) return;
+    turns->ended = got < wanted || window + 1 == turns->windows;
+    InspectPiece(&turns->inspection, piece, got, turns->ended);
+    turns->next = window + 1;
+    turns->changed.notify_one();
+  }
+}
+
 DemoFileStatus InspectOpenFile(int fd, DemoInspection* demo) {
   size_t size = 0;
   DemoFileStatus status = CheckFile(fd, &size);
   if (status != DemoFileStatus::kRead) return status;
+  constexpr size_t kSlotSize = kPieceRoom + kInspectWindowSize;
+  std::unique_ptr<uint8_t[]> slots(new (std::nothrow) uint8_t[2 * kSlotSize]);
+  if (!slots) return DemoFileStatus::kCannotReadToMemory;
   FileSource source = {fd, size};
-  return InspectReadableFile(ReadFromFile, ReadFromFileAt, &source, size, demo);
+  Turns turns;
+  turns.file = &source;
+  turns.windows = (size + kInspectWindowSize - 1) / kInspectWindowSize;
+  StartPieceInspection(&turns.inspection, size, ReadFromFileAt, &source);
+  // A file of one window has nothing for a second thread to do.
+  std::thread second;
+  if (turns.windows > 1) second = std::thread(TakeTurns, &turns, slots.get() + kSlotSize, 1);
+  TakeTurns(&turns, slots.get(), 0);
+  if (second.joinable()) second.join();
+  *demo = PieceInspectionResult(turns.inspection);
+  return InspectedStatus(turns.inspection.bytesRead, size);
 }
 
 // Opens the file, runs what is to be done with it and closes it.

@@ -73,7 +73,9 @@ DemoFileStatus InspectOpenFile(HANDLE file, DemoInspection* demo) {
   DemoFileStatus status = CheckFile(file, &size);
   if (status != DemoFileStatus::kRead) return status;
   FileSource source = {file, size, size};
-  return InspectReadableFile(ReadFromFile, ReadFromFileAt, &source, size, demo);
+  uint64_t got = 0;
+  *demo = InspectDemoPieces(ReadFromFile, ReadFromFileAt, &source, size, kInspectWindowSize, &got);
+  return InspectedStatus(got, size);
 }
 
 // Opens the file for reading (others may read it too), runs what is to be

@@ -402,15 +402,6 @@ void ReadDirectory(DemoStructure* found, uint64_t size, ReadDemoAt readAt, void*
   if (!sound) found->segments.clear();
 }
 
-size_t ReadFromBuffer(void* source, uint64_t offset, uint8_t* into, size_t size) {
-  const auto* buffer = static_cast<const std::pair<const uint8_t*, size_t>*>(source);
-  if (offset >= buffer->second) return 0;
-  const size_t available = static_cast<size_t>(buffer->second - offset);
-  const size_t taken = size < available ? size : available;
-  memcpy(into, buffer->first + offset, taken);
-  return taken;
-}
-
 }  // namespace
 
 void StartDemoWalk(DemoWalk* walk, uint64_t size, ReadDemoAt readAt, void* source) {
@@ -510,10 +501,19 @@ DemoStructure DemoWalkResult(const DemoWalk& walk) {
   return found;
 }
 
+size_t ReadFromDemoBuffer(void* source, uint64_t offset, uint8_t* into, size_t size) {
+  const DemoBuffer* buffer = static_cast<const DemoBuffer*>(source);
+  if (offset >= buffer->size) return 0;
+  const size_t available = static_cast<size_t>(buffer->size - offset);
+  const size_t taken = size < available ? size : available;
+  memcpy(into, buffer->bytes + offset, taken);
+  return taken;
+}
+
 DemoStructure ReadDemoStructure(const uint8_t* bytes, size_t size) {
-  std::pair<const uint8_t*, size_t> buffer(bytes, size);
+  DemoBuffer buffer = {bytes, size};
   DemoWalk walk;
-  StartDemoWalk(&walk, size, ReadFromBuffer, &buffer);
+  StartDemoWalk(&walk, size, ReadFromDemoBuffer, &buffer);
   WalkPiece(&walk, bytes, size, 0);
   return DemoWalkResult(walk);
 }

@@ -124,5 +124,12 @@ uint64_t WalkPiece(DemoWalk* walk, const uint8_t* window, size_t size, uint64_t 
 // The structure, once every window has been walked.
 DemoStructure DemoWalkResult(const DemoWalk& walk);
 
+// A demo held whole in memory, for ReadFromDemoBuffer, a ReadDemoAt.
+struct DemoBuffer {
+  const uint8_t* bytes;
+  size_t size;
+};
+size_t ReadFromDemoBuffer(void* source, uint64_t offset, uint8_t* into, size_t size);
+
 // The whole walk over a demo held whole in memory.
 DemoStructure ReadDemoStructure(const uint8_t* bytes, size_t size);

@@ -14,55 +14,79 @@ void DeriveTexts(DemoInspection* demo) {
   demo->release = LookUpRelease(demo->networkVersion);
 }
 
+// The scans and the walk over a window, a slice at a time, so that the walk
+// reads the frames' headers of each slice in the processor's first-level
+// cache, where the scan has just brought them. Returns from where the next window must
+// hold the demo's bytes.
+uint64_t InspectWindow(PieceInspection* inspection, const uint8_t* window, size_t held,
+                       bool atEnd) {
+  const uint64_t offset = inspection->offset;
+  uint64_t scanFrom, walkFrom;
+  size_t end = 0;
+  do {
+    end = held - end > kSliceSize ? end + kSliceSize : held;
+    scanFrom = ScanPiece(&inspection->scan, window, end, offset, atEnd && end == held);
+    walkFrom = WalkPiece(&inspection->walk, window, end, offset);
+  } while (end < held);
+  return scanFrom < walkFrom ? scanFrom : walkFrom;
+}
+
 }  // namespace
 
 DemoInspection InspectDemo(const uint8_t* bytes, size_t size) {
-  DemoInspection demo = {};
-  demo.header = ReadDemoHeader(bytes, size);
-  demo.scan = ScanDemo(bytes, size);
-  demo.structure = ReadDemoStructure(bytes, size);
+  DemoBuffer buffer = {bytes, size};
+  PieceInspection inspection;
+  StartPieceInspection(&inspection, size, ReadFromDemoBuffer, &buffer);
+  inspection.demo.header = ReadDemoHeader(bytes, size);
+  InspectWindow(&inspection, bytes, size, true);
+  return PieceInspectionResult(inspection);
+}
+
+void StartPieceInspection(PieceInspection* inspection, uint64_t size, ReadDemoAt readAt,
+                          void* source) {
+  *inspection = PieceInspection();
+  StartDemoWalk(&inspection->walk, size, readAt, source);
+}
+
+void InspectPiece(PieceInspection* inspection, uint8_t* piece, size_t size, bool atEnd) {
+  uint8_t* window = piece - inspection->kept;
+  memcpy(window, inspection->keptBytes, inspection->kept);
+  const size_t held = inspection->kept + size;
+  if (inspection->bytesRead == 0) inspection->demo.header = ReadDemoHeader(window, held);
+  inspection->bytesRead += size;
+  const uint64_t keepFrom = InspectWindow(inspection, window, held, atEnd);
+  if (atEnd) return;
+  inspection->kept = static_cast<size_t>(inspection->offset + held - keepFrom);
+  memcpy(inspection->keptBytes, window + (held - inspection->kept), inspection->kept);
+  inspection->offset = keepFrom;
+}
+
+DemoInspection PieceInspectionResult(const PieceInspection& inspection) {
+  DemoInspection demo = inspection.demo;
+  demo.scan = PieceScanResult(inspection.scan);
+  demo.structure = DemoWalkResult(inspection.walk);
   DeriveTexts(&demo);
   return demo;
 }
 
 DemoInspection InspectDemoPieces(ReadDemoPiece read, ReadDemoAt readAt, void* source, uint64_t size,
                                  size_t windowSize, uint64_t* bytesRead) {
-  std::vector<uint8_t> window(windowSize > kSmallestWindow ? windowSize : kSmallestWindow);
-  DemoInspection demo = {};
-  PieceScan scan;
-  DemoWalk walk;
-  StartDemoWalk(&walk, size, readAt, source);
-  uint64_t offset = 0;  // of the window's first byte in the demo
-  size_t held = 0;
-  for (bool first = true;; first = false) {
-    bool atEnd = false;
-    while (held < window.size() && !atEnd) {
-      size_t got = read(source, window.data() + held, window.size() - held);
+  const size_t pieceSize = windowSize > kSmallestWindow ? windowSize : kSmallestWindow;
+  std::vector<uint8_t> buffer(kPieceRoom + pieceSize);
+  uint8_t* piece = buffer.data() + kPieceRoom;
+  PieceInspection inspection;
+  StartPieceInspection(&inspection, size, readAt, source);
+  for (bool atEnd = false; !atEnd;) {
+    size_t held = 0;
+    while (held < pieceSize && !atEnd) {
+      size_t got = read(source, piece + held, pieceSize - held);
       held += got;
       atEnd = got == 0;
     }
-    if (first) demo.header = ReadDemoHeader(window.data(), held);
-    // A slice at a time, so that the walk reads the frames' headers while the
-    // scan has just brought them into the first-level cache.
-    uint64_t scanFrom = offset, walkFrom = offset;
-    size_t sliceEnd = 0;
-    do {
-      sliceEnd = held - sliceEnd > kSliceSize ? sliceEnd + kSliceSize : held;
-      scanFrom = ScanPiece(&scan, window.data(), sliceEnd, offset, atEnd && sliceEnd == held);
-      walkFrom = WalkPiece(&walk, window.data(), sliceEnd, offset);
-    } while (sliceEnd < held);
-    if (atEnd) break;
-    const uint64_t keepFrom = scanFrom < walkFrom ? scanFrom : walkFrom;
-    const size_t kept = static_cast<size_t>(offset + held - keepFrom);
-    memmove(window.data(), window.data() + (held - kept), kept);
-    offset = keepFrom;
-    held = kept;
+    InspectPiece(&inspection, piece, held, atEnd);
   }
-  *bytesRead = offset + held;
-  demo.scan = PieceScanResult(scan);
-  demo.structure = DemoWalkResult(walk);
-  DeriveTexts(&demo);
-  return demo;
+  *bytesRead = inspection.bytesRead;
+  return PieceInspectionResult(inspection);
 }
 
 void ComposeSummary(const DemoInspection& demo, const char* currentResWidth,

@@ -30,10 +30,42 @@ using ReadDemoPiece = size_t (*)(void* source, uint8_t* into, size_t size);
 constexpr size_t kSmallestWindow = kDemoHeaderReadSize + 2 * kScanLookAhead;
 static_assert(kSmallestWindow > kWalkLookAhead + kScanLookAhead, "a window holds a frame's start");
 
-// What InspectDemo gives for the demo of size bytes, read piece by piece
-// through read into a window of windowSize bytes (at least kSmallestWindow),
-// so that no more than that is held at once; its header and directory are
-// read through readAt first. Sets bytesRead to how many read gave.
+// The most bytes of one window that the next needs again: the start of a
+// frame whose fixed part the window cut, or the scan's look-ahead with the
+// reach of its attempts.
+constexpr size_t kPieceRoom = kWalkLookAhead;
+static_assert(kPieceRoom >= 2 * kScanLookAhead, "the room holds what the scan keeps");
+
+// The inspection of a demo whose reader hands its bytes over piece by piece,
+// in order, so that no more than a piece is held at once.
+struct PieceInspection {
+  DemoInspection demo;
+  PieceScan scan;
+  DemoWalk walk;
+  uint64_t offset = 0;  // in the demo, of the first byte kept
+  size_t kept = 0;
+  uint8_t keptBytes[kPieceRoom] = {};
+  uint64_t bytesRead = 0;
+};
+
+// For a demo of size bytes, whose header and directory are read through
+// readAt.
+void StartPieceInspection(PieceInspection* inspection, uint64_t size, ReadDemoAt readAt,
+                          void* source);
+
+// piece holds the demo's next size bytes, at least kSmallestWindow of them
+// unless they are its last (atEnd), with kPieceRoom bytes before it that this
+// may overwrite: the window is the bytes kept from the previous piece, put
+// there, followed by the piece.
+void InspectPiece(PieceInspection* inspection, uint8_t* piece, size_t size, bool atEnd);
+
+// What InspectDemo gives, once the piece at the end has been inspected.
+DemoInspection PieceInspectionResult(const PieceInspection& inspection);
+
+// What InspectDemo gives for the demo of size bytes, read through read into
+// pieces of windowSize bytes (at least kSmallestWindow) after a room of
+// kPieceRoom; its header and directory are read through readAt first. Sets
+// bytesRead to how many read gave.
 DemoInspection InspectDemoPieces(ReadDemoPiece read, ReadDemoAt readAt, void* source, uint64_t size,
                                  size_t windowSize, uint64_t* bytesRead);
 

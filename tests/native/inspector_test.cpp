@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "demo/demo_file.h"
+#include "tests/native/demo_walk_support.h"
 #include "tests/native/scratch_folder.h"
 #include "tests/native/test_bytes.h"
 #include "tests/native/tool_run.h"
@@ -196,6 +198,46 @@ TEST_F(InspectorTest, StructureKeysAndDetails) {
   const std::string both = Inspect({"--details", path, path}).out;
   EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 2 * (9 + 7) + 1) << both;
   EXPECT_EQ(Inspect({path}).out.find("Duration"), std::string::npos);
+}
+
+TEST_F(InspectorTest, WindowsReadInTurnGiveWhatTheWholeFileGives) {
+  // Written demos of a few windows, which the reading threads take in turn,
+  // cut at the windows' seams and beside them, with signatures and the marker
+  // across the seams: the inspection window by window against InspectDemo over
+  // the file read whole.
+  DemoRecipe recipe;
+  recipe.viewportWidth = 1440;
+  recipe.viewportHeight = 1080;
+  recipe.playbackFrames = FramesForSize(5 * kInspectWindowSize);
+  const std::vector<uint8_t> written = WriteDemo(recipe);
+  const std::vector<uint8_t> chain = Hex("00 05 00 00 C0 80 04 00 00 60 00 04 00 00 00 03");
+  const std::vector<uint8_t> marker = Hex("00 08 48 4C 54 56 00");
+  const struct {
+    size_t seam;  // the window at whose end the bytes are put, 0 for none
+    const std::vector<uint8_t>* bytes;
+  } plants[] = {{0, nullptr}, {3, &chain}, {1, &marker}, {2, &chain}};
+  for (const auto& plant : plants) {
+    for (size_t windows : {1, 2, 3, 4}) {
+      for (int beside : {-1, 0, 1}) {
+        std::vector<uint8_t> demo(written.begin(),
+                                  written.begin() + static_cast<long>(windows * kInspectWindowSize +
+                                                                      static_cast<size_t>(beside)));
+        const size_t at = plant.seam * kInspectWindowSize - 7;
+        if (plant.bytes != nullptr && at + plant.bytes->size() <= demo.size()) {
+          std::copy(plant.bytes->begin(), plant.bytes->end(), demo.begin() + static_cast<long>(at));
+        }
+        const std::string path = Write("windows.dem", demo);
+        DemoInspection inTurn;
+        ASSERT_EQ(InspectDemoFile(path.c_str(), &inTurn), DemoFileStatus::kRead) << demo.size();
+        const DemoInspection whole = InspectDemo(demo.data(), demo.size());
+        char got[kSummarySize], want[kSummarySize];
+        ComposeSummary(inTurn, "1", "2", got, sizeof got);
+        ComposeSummary(whole, "1", "2", want, sizeof want);
+        EXPECT_STREQ(got, want) << demo.size() << " bytes, planted at seam " << plant.seam;
+        EXPECT_EQ(Describe(inTurn.structure), Describe(whole.structure)) << demo.size() << " bytes";
+      }
+    }
+  }
 }
 
 // Bad input: files cut short, fields without their NUL, random bytes and paths
