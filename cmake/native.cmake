@@ -36,6 +36,8 @@ target_link_libraries(quendrix_bench PRIVATE
   benchmark::benchmark)
 target_compile_definitions(quendrix_bench PRIVATE QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}"
   QUENDRIX_MAP_DIR="${QUENDRIX_MAP_DIR}")
+add_executable(quendrix_inspect_on_path tests/bench/inspect_on_path.cpp)
+target_link_libraries(quendrix_inspect_on_path PRIVATE quendrix_inspector)
 
 # The bundled sample demo and its map preview.
 set(SAMPLE_DIR ${CMAKE_BINARY_DIR}/sample)

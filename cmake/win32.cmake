@@ -70,6 +70,10 @@ add_dependencies(quendrix_win32_tests quendrix_stand_in_game)
 add_executable(quendrix-snapshot tools/quendrix_snapshot.cpp)
 target_link_libraries(quendrix-snapshot PRIVATE quendrix_window_driver)
 
+# What a player waits for until a demo's summary shows (scripts/bench-window.sh).
+add_executable(quendrix_summary_wait tests/bench/summary_wait.cpp)
+target_link_libraries(quendrix_summary_wait PRIVATE quendrix_window_driver)
+
 add_executable(quendrix_program_tests
   tests/win32/win32_test_support.cpp
   tests/win32/program_test.cpp

@@ -3,7 +3,8 @@
 # the players' recordings (against the literal scans and the C library's
 # memmem) and the map preview of the two largest real maps, then the inspector on two files of the given size (256 MiB unless
 # said) in the page cache against reading the same file with cat: a written
-# demo, and the recordings in which nothing is found, one after another.
+# demo, and the recordings in which nothing is found, one after another. The
+# inspector runs on the widest path of the scans' sieve and on SSE2.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-256}
@@ -40,22 +41,34 @@ seconds() {  # the wall time of one run
   awk -v s="$start" -v e="$end" 'BEGIN { print e - s }'
 }
 
+# The best and the median of the times given, one a line.
+best_and_median() {
+  sort -g | awk '{ t[NR] = $1 } END { printf "%.3f s (median %.3f s)", t[1], t[int((NR + 1) / 2)] }'
+}
+
+on_sse2=build/native/quendrix_inspect_on_path
+runs=${QUENDRIX_BENCH_RUNS:-9}
+echo
+grep -m1 'model name' /proc/cpuinfo
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for file in "${files[@]}"; do
   cat "$file" >/dev/null  # into the page cache
-  # Turn about, so that both meet the same machine; the best of five each.
-  cat_time= inspect_time=
-  for _ in 1 2 3 4 5; do
-    t=$(seconds cat "$file")
-    cat_time=$(awk -v t="$t" -v b="$cat_time" 'BEGIN { print (b == "" || t < b) ? t : b }')
-    t=$(seconds "$inspect" "$file")
-    inspect_time=$(awk -v t="$t" -v b="$inspect_time" 'BEGIN { print (b == "" || t < b) ? t : b }')
+  # Turn about, so that all three meet the same machine.
+  : >"$demo.cat" && : >"$demo.inspect" && : >"$demo.sse2"
+  for _ in $(seq "$runs"); do
+    seconds cat "$file" >>"$demo.cat"
+    seconds "$inspect" "$file" >>"$demo.inspect"
+    seconds "$on_sse2" sse2 "$file" >>"$demo.sse2"
   done
   peak_kib=$( { /usr/bin/time -f %M "$inspect" "$file" >/dev/null; } 2>&1 )
   file_kib=$(( $(stat -c %s "$file") / 1024 ))
+  ratio() { awk -v i="$(sort -g "$1" | head -1)" -v c="$(sort -g "$demo.cat" | head -1)" 'BEGIN { printf "%.2f", i / c }'; }
   echo
-  printf 'file:             %s (%d MiB)\n' "$file" "$size_mib"
-  printf 'cat:              %.3f s\n' "$cat_time"
-  printf 'quendrix-inspect: %.3f s (%.2f x cat)\n' "$inspect_time" \
-    "$(awk -v i="$inspect_time" -v c="$cat_time" 'BEGIN { print i / c }')"
+  printf 'file:             %s (%d MiB), best of %d\n' "$file" "$size_mib" "$runs"
+  printf 'cat:              %s\n' "$(best_and_median <"$demo.cat")"
+  printf 'quendrix-inspect: %s, %s x cat\n' "$(best_and_median <"$demo.inspect")" "$(ratio "$demo.inspect")"
+  printf '  on SSE2:        %s, %s x cat\n' "$(best_and_median <"$demo.sse2")" "$(ratio "$demo.sse2")"
   printf 'peak memory:      %d KiB (the file: %d KiB)\n' "$peak_kib" "$file_kib"
 done
+rm -f "$demo.cat" "$demo.inspect" "$demo.sse2"
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -120,11 +120,35 @@ DemoScan ScanInWindows(const uint8_t* bytes, size_t size) {
   return PieceScanResult(scan);
 }
 
-// ScanDemo on one sieve path, as a processor gets it whose widest path it is.
-template <SievePath kPath>
-DemoScan ScanDemoOn(const uint8_t* bytes, size_t size) {
+size_t ReadAt(void* source, uint64_t offset, uint8_t* into, size_t size) {
+  const auto* bytes = static_cast<const std::vector<uint8_t>*>(source);
+  const size_t taken = offset < bytes->size() ? std::min<size_t>(size, bytes->size() - offset) : 0;
+  memcpy(into, bytes->data() + offset, taken);
+  return taken;
+}
+
+// The inspector's work on each window once it has been read: the scans and
+// the frame walk. The pieces lie one after another in one buffer, so the
+// bytes that each keeps from the one before are already in place (in a copy
+// that the inspection may write, made once).
+DemoScan InspectInPieces(const uint8_t* bytes, size_t size) {
+  static std::vector<uint8_t> copy;
+  static const uint8_t* copied = nullptr;
+  if (copied != bytes) copy.assign(bytes, bytes + size), copied = bytes;
+  PieceInspection inspection;
+  StartPieceInspection(&inspection, size, ReadAt, &copy);
+  for (size_t offset = 0; offset < size; offset += kInspectWindowSize) {
+    const size_t piece = std::min(kInspectWindowSize, size - offset);
+    InspectPiece(&inspection, copy.data() + offset, piece, offset + piece == size);
+  }
+  return PieceInspectionResult(inspection).scan;
+}
+
+// A scan on one sieve path, as a processor gets it whose widest path it is.
+template <SievePath kPath, DemoScan (*Scan)(const uint8_t*, size_t)>
+DemoScan On(const uint8_t* bytes, size_t size) {
   UseSievePath(kPath);
-  DemoScan scan = ScanDemo(bytes, size);
+  DemoScan scan = Scan(bytes, size);
   UseSievePath(WidestSievePath());
   return scan;
 }
@@ -205,10 +229,19 @@ void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
   add("ScanDemo (both, one pass)", ScanDemo);
   add("ScanPiece (the inspector's windows)", ScanInWindows);
   // The paths that this processor runs.
-  if (UseSievePath(SievePath::kPlain)) add("ScanDemo, plain sieve", ScanDemoOn<SievePath::kPlain>);
-  if (UseSievePath(SievePath::kSse2)) add("ScanDemo, SSE2 sieve", ScanDemoOn<SievePath::kSse2>);
-  if (UseSievePath(SievePath::kAvx2)) add("ScanDemo, AVX2 sieve", ScanDemoOn<SievePath::kAvx2>);
+  if (UseSievePath(SievePath::kPlain)) {
+    add("ScanDemo, plain sieve", On<SievePath::kPlain, ScanDemo>);
+  }
+  if (UseSievePath(SievePath::kSse2)) {
+    add("ScanDemo, SSE2 sieve", On<SievePath::kSse2, ScanDemo>);
+    add("InspectPiece, SSE2 sieve", On<SievePath::kSse2, InspectInPieces>);
+  }
+  if (UseSievePath(SievePath::kAvx2)) {
+    add("ScanDemo, AVX2 sieve", On<SievePath::kAvx2, ScanDemo>);
+    add("InspectPiece, AVX2 sieve", On<SievePath::kAvx2, InspectInPieces>);
+  }
   UseSievePath(WidestSievePath());
+  add("InspectPiece (scans and walk in the inspector's windows)", InspectInPieces);
 }
 
 }  // namespace
