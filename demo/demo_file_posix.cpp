@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <mutex>
 #include <new>
+#include <system_error>
 #include <thread>
 
 #include "demo/demo_file.h"
@@ -112,9 +113,10 @@ void WaitForTurn(Turns* turns, uint64_t window, std::unique_lock<std::mutex>* ho
   turns->changed.wait(*hold, mine);
 }
 
-void TakeTurns(Turns* turns, uint8_t* slot, uint64_t first) {
+// Takes the windows from first on, every stride-th.
+void TakeTurns(Turns* turns, uint8_t* slot, uint64_t first, uint64_t stride) {
   uint8_t* piece = slot + kPieceRoom;
-  for (uint64_t window = first; window < turns->windows; window += 2) {
+  for (uint64_t window = first; window < turns->windows; window += stride) {
     const uint64_t offset = window * kInspectWindowSize;
     const size_t wanted =
         static_cast<size_t>(std::min<uint64_t>(kInspectWindowSize, turns->file->left - offset));
@@ -141,10 +143,16 @@ DemoFileStatus InspectOpenFile(int fd, DemoInspection* demo) {
   turns.file = &source;
   turns.windows = (size + kInspectWindowSize - 1) / kInspectWindowSize;
   StartPieceInspection(&turns.inspection, size, ReadFromFileAt, &source);
-  // A file of one window has nothing for a second thread to do.
+  // A file of one window has nothing for a second thread to do; where no
+  // thread can be started, this one takes every window.
   std::thread second;
-  if (turns.windows > 1) second = std::thread(TakeTurns, &turns, slots.get() + kSlotSize, 1);
-  TakeTurns(&turns, slots.get(), 0);
+  if (turns.windows > 1) {
+    try {
+      second = std::thread(TakeTurns, &turns, slots.get() + kSlotSize, 1, 2);
+    } catch (const std::system_error&) {
+    }
+  }
+  TakeTurns(&turns, slots.get(), 0, second.joinable() ? 2 : 1);
   if (second.joinable()) second.join();
   *demo = PieceInspectionResult(turns.inspection);
   return InspectedStatus(turns.inspection.bytesRead, size);
