@@ -108,12 +108,30 @@ constexpr size_t kNotFound = SIZE_MAX;
 
 // What every resolution signature shares: the width's low byte has a zero low
 // nibble, its second byte is 01-05, its high bytes are zero; the height's low
-// byte has its two low bits zero, its second byte is 01-03. Or the marker's
-// "HL". Needs the six bytes from at.
+// byte has its two low bits zero, its second byte is 01-03. Or what the marker
+// has at the same places: 08, "HL" and "V". Needs the six bytes from at.
 bool PassesSieve(const uint8_t* at) {
   return (at[2] == 0 && at[3] == 0 && (at[0] & 0x0F) == 0 && (at[4] & 0x03) == 0 &&
           static_cast<uint8_t>(at[1] - 1) < 5 && static_cast<uint8_t>(at[5] - 1) < 3) ||
-         (at[2] == 'H' && at[3] == 'L');
+         (at[1] == 0x08 && at[2] == 'H' && at[3] == 'L' && at[5] == 'V');
+}
+
+// The tests on the second and the sixth byte alone, for as many positions at
+// once as Path::Lanes holds, from at on: zero in the lanes of the positions
+// that pass them. Few do, even in runs of zero bytes, so the rest of the sieve
+// is seldom needed.
+template <typename Path>
+inline void Glance(const uint8_t* at, typename Path::Lanes* passing) {
+  constexpr size_t kLanes = sizeof(typename Path::Lanes);
+  typename Path::Lanes byte1, byte5;
+  memcpy(&byte1, at + 1, kLanes);
+  memcpy(&byte5, at + 5, kLanes);
+  typename Path::Lanes widthAbove = byte1 - 1, heightAbove = byte5 - 1;
+  Path::SubtractUpTo(&widthAbove, 4);
+  Path::SubtractUpTo(&heightAbove, 2);
+  const auto resolution = widthAbove | heightAbove;
+  const auto marker = (byte1 ^ 0x08) | (byte5 ^ 'V');
+  *passing = resolution < marker ? resolution : marker;
 }
 
 // PassesSieve for as many positions at once as Path::Lanes holds, from at on:
@@ -135,29 +153,41 @@ inline void Sieve(const uint8_t* at, typename Path::Lanes* sieved) {
   Path::SubtractUpTo(&heightAbove, 2);
   const auto resolution =
       byte2 | byte3 | (byte0 & 0x0F) | (byte4 & 0x03) | widthAbove | heightAbove;
-  const auto marker = (byte2 ^ 'H') | (byte3 ^ 'L');
+  const auto marker = (byte1 ^ 0x08) | (byte2 ^ 'H') | (byte3 ^ 'L') | (byte5 ^ 'V');
   *sieved = resolution < marker ? resolution : marker;
 }
 
+// Whether any lane of the Path::kBlocks blocks is zero.
+template <typename Path>
+inline bool AnyZeroLane(const typename Path::Lanes* blocks) {
+  typename Path::Lanes all = blocks[0];
+  for (size_t block = 1; block < Path::kBlocks; ++block) {
+    all = all < blocks[block] ? all : blocks[block];
+  }
+  return Path::ZeroLanes(&all) != 0;
+}
+
 // The first position at or after from that passes the sieve, or kNotFound.
-// Path::kBlocks blocks of lanes at a time, whose sieves are looked at
-// together; the last positions one at a time.
+// Path::kBlocks blocks of lanes at a time, first at a glance, then, where a
+// position passes that, through the whole sieve; the last positions one at a
+// time.
 template <typename Path>
 inline size_t FindPassing(const uint8_t* bytes, size_t size, size_t from) {
   constexpr size_t kLanes = sizeof(typename Path::Lanes);
   constexpr size_t kStride = Path::kBlocks * kLanes;
   size_t at = from;
   for (; at + kStride + kSignatureSize - 1 <= size; at += kStride) {
-    typename Path::Lanes sieved[Path::kBlocks];
-    Sieve<Path>(bytes + at, &sieved[0]);
-    typename Path::Lanes all = sieved[0];
-    for (size_t block = 1; block < Path::kBlocks; ++block) {
-      Sieve<Path>(bytes + at + block * kLanes, &sieved[block]);
-      all = all < sieved[block] ? all : sieved[block];
+    typename Path::Lanes blocks[Path::kBlocks];
+    for (size_t block = 0; block < Path::kBlocks; ++block) {
+      Glance<Path>(bytes + at + block * kLanes, &blocks[block]);
     }
-    if (Path::ZeroLanes(&all) == 0) continue;
+    if (!AnyZeroLane<Path>(blocks)) continue;
+    for (size_t block = 0; block < Path::kBlocks; ++block) {
+      Sieve<Path>(bytes + at + block * kLanes, &blocks[block]);
+    }
+    if (!AnyZeroLane<Path>(blocks)) continue;
     for (size_t block = 0;; ++block) {
-      if (uint32_t passing = Path::ZeroLanes(&sieved[block])) {
+      if (uint32_t passing = Path::ZeroLanes(&blocks[block])) {
         return at + block * kLanes + static_cast<size_t>(__builtin_ctz(passing));
       }
     }
