@@ -120,13 +120,6 @@ DemoScan ScanInWindows(const uint8_t* bytes, size_t size) {
   return PieceScanResult(scan);
 }
 
-size_t ReadAt(void* source, uint64_t offset, uint8_t* into, size_t size) {
-  const auto* bytes = static_cast<const std::vector<uint8_t>*>(source);
-  const size_t taken = offset < bytes->size() ? std::min<size_t>(size, bytes->size() - offset) : 0;
-  memcpy(into, bytes->data() + offset, taken);
-  return taken;
-}
-
 // The inspector's work on each window once it has been read: the scans and
 // the frame walk. The pieces lie one after another in one buffer, so the
 // bytes that each keeps from the one before are already in place (in a copy
@@ -135,8 +128,9 @@ DemoScan InspectInPieces(const uint8_t* bytes, size_t size) {
   static std::vector<uint8_t> copy;
   static const uint8_t* copied = nullptr;
   if (copied != bytes) copy.assign(bytes, bytes + size), copied = bytes;
+  DemoBuffer buffer = {copy.data(), copy.size()};
   PieceInspection inspection;
-  StartPieceInspection(&inspection, size, ReadAt, &copy);
+  StartPieceInspection(&inspection, size, ReadFromDemoBuffer, &buffer);
   for (size_t offset = 0; offset < size; offset += kInspectWindowSize) {
     const size_t piece = std::min(kInspectWindowSize, size - offset);
     InspectPiece(&inspection, copy.data() + offset, piece, offset + piece == size);
