@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/little_endian.h"
+
 namespace {
 
 constexpr size_t kFrameHeaderSize = 9;  // type, time, host frame number
@@ -61,22 +63,6 @@ FrameKind KindOf(int32_t protocol, uint8_t type) {
                                                                      : FrameKind{Body::kNone, 0};
 }
 
-uint32_t Le32(const uint8_t* at) {
-  return static_cast<uint32_t>(at[0]) | static_cast<uint32_t>(at[1]) << 8 |
-         static_cast<uint32_t>(at[2]) << 16 | static_cast<uint32_t>(at[3]) << 24;
-}
-
-int32_t LeInt(const uint8_t* at) {
-  return static_cast<int32_t>(Le32(at));
-}
-
-float LeFloat(const uint8_t* at) {
-  uint32_t bits = Le32(at);
-  float value;
-  memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
 // MinGW's C99 printf, which the C++ library turns on, is checked as gnu_printf.
 #ifdef __MINGW_PRINTF_FORMAT
 #define SENTENCE_FORMAT __MINGW_PRINTF_FORMAT
@@ -127,12 +113,12 @@ Read ReadFrame(const Window& window, uint64_t at, uint64_t limit, int32_t protoc
   }
   if (at + kind.fixedSize > limit) return Read::kPastLimit;
   if (at + kind.fixedSize > window.end) return Read::kWait;
-  frame->time = LeFloat(bytes + 1);
-  frame->number = LeInt(bytes + 5);
+  frame->time = LoadLeFloat(bytes + 1);
+  frame->number = LoadLeInt32(bytes + 5);
   uint64_t size = kind.fixedSize;
   frame->hasViewport = false;
   if (kind.body != Body::kFixed) {
-    const int32_t length = LeInt(bytes + kind.fixedSize - 4);
+    const int32_t length = LoadLeInt32(bytes + kind.fixedSize - 4);
     const int32_t longest = kind.body == Body::kMessage ? kLongestMessage
                             : kind.body == Body::kSound ? kLongestSoundName
                                                         : kLongestDemoBuffer;
@@ -142,8 +128,8 @@ Read ReadFrame(const Window& window, uint64_t at, uint64_t limit, int32_t protoc
     }
     size += static_cast<uint64_t>(length) + (kind.body == Body::kSound ? kSoundTailSize : 0);
     if (wantViewport && kind.body == Body::kMessage && protocol == 5) {
-      frame->viewportWidth = LeInt(bytes + kViewportWidthAt);
-      frame->viewportHeight = LeInt(bytes + kViewportWidthAt + 4);
+      frame->viewportWidth = LoadLeInt32(bytes + kViewportWidthAt);
+      frame->viewportHeight = LoadLeInt32(bytes + kViewportWidthAt + 4);
       frame->hasViewport = frame->viewportWidth > 0 && frame->viewportHeight > 0;
     }
   }
@@ -336,15 +322,15 @@ void WalkParts(DemoWalk* walk, const Window& window) {
 
 DemoSegment ReadEntry(const uint8_t* entry) {
   DemoSegment segment;
-  segment.type = LeInt(entry);
+  segment.type = LoadLeInt32(entry);
   memcpy(segment.description, entry + 4, kSegmentDescriptionSize);
   segment.description[kSegmentDescriptionSize] = '\0';
-  segment.flags = LeInt(entry + 68);
-  segment.cdTrack = LeInt(entry + 72);
-  segment.time = LeFloat(entry + 76);
-  segment.frames = LeInt(entry + 80);
-  segment.offset = LeInt(entry + 84);
-  segment.length = LeInt(entry + 88);
+  segment.flags = LoadLeInt32(entry + 68);
+  segment.cdTrack = LoadLeInt32(entry + 72);
+  segment.time = LoadLeFloat(entry + 76);
+  segment.frames = LoadLeInt32(entry + 80);
+  segment.offset = LoadLeInt32(entry + 84);
+  segment.length = LoadLeInt32(entry + 88);
   return segment;
 }
 
@@ -369,7 +355,7 @@ void ReadDirectory(DemoStructure* found, uint64_t size, ReadDemoAt readAt, void*
   }
   uint8_t countBytes[4];
   ReadZeroFilled(readAt, source, at, countBytes, sizeof countBytes);
-  const int32_t count = LeInt(countBytes);
+  const int32_t count = LoadLeInt32(countBytes);
   if (count < 1 || count > kMostDirectoryEntries) {
     found->problems.push_back(
         Sentence("The directory at byte %llu holds %d entries (1 to %d are possible).", offset,
@@ -411,10 +397,10 @@ void StartDemoWalk(DemoWalk* walk, uint64_t size, ReadDemoAt readAt, void* sourc
   ReadZeroFilled(readAt, source, 0, header, sizeof header);
   DemoStructure& found = walk->found;
   found.fileSize = size;
-  found.demoProtocol = LeInt(header + 8);
+  found.demoProtocol = LoadLeInt32(header + 8);
   found.knownProtocol = found.demoProtocol == 4 || found.demoProtocol == 5;
-  found.mapCrc = Le32(header + 536);
-  found.directoryOffset = Le32(header + 540);
+  found.mapCrc = LoadLe32(header + 536);
+  found.directoryOffset = LoadLe32(header + 540);
   if (!found.knownProtocol) {
     found.problems.push_back(
         Sentence("Demo protocol %d is not known: only 4 and 5 are read.", found.demoProtocol));

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/little_endian.h"
+
 namespace {
 
 constexpr int kLumpCount = 15;
@@ -26,22 +28,6 @@ constexpr size_t kPaletteColours = 256;
 // an int32 with room for sums.
 constexpr float kLargestCoordinate = 1 << 20;
 
-uint32_t Le32(const uint8_t* p) {
-  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-int32_t Int32(const uint8_t* p) {
-  return static_cast<int32_t>(Le32(p));
-}
-uint16_t Le16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-float Float32(const uint8_t* p) {
-  uint32_t bits = Le32(p);
-  float value;
-  memcpy(&value, &bits, sizeof value);
-  return value;
-}
-
 // A run of bytes inside the file.
 struct Span {
   const uint8_t* bytes = nullptr;
@@ -54,8 +40,8 @@ struct Span {
 };
 
 bool TakeLump(const uint8_t* bytes, size_t size, int lump, Span* span) {
-  const int32_t offset = Int32(bytes + 4 + 8 * lump);
-  const int32_t length = Int32(bytes + 8 + 8 * lump);
+  const int32_t offset = LoadLeInt32(bytes + 4 + 8 * lump);
+  const int32_t length = LoadLeInt32(bytes + 8 + 8 * lump);
   const Span file = {bytes, size};
   if (offset < 0 || length < 0 || !file.Holds(uint64_t(offset), uint64_t(length))) return false;
   *span = {bytes + offset, size_t(length)};
@@ -93,13 +79,13 @@ struct TextureLook {
 // colours its palette lacks keeps no colour.
 bool ReadMeanColour(const Span& lump, size_t textureOffset, TextureLook* look) {
   const uint8_t* header = lump.bytes + textureOffset;
-  const uint32_t width = Le32(header + 16), height = Le32(header + 20);
-  const uint32_t smallestOffset = Le32(header + 36);
+  const uint32_t width = LoadLe32(header + 16), height = LoadLe32(header + 20);
+  const uint32_t smallestOffset = LoadLe32(header + 36);
   const uint64_t pixels = uint64_t(width / 8) * (height / 8);
   const uint64_t levelStart = uint64_t(textureOffset) + smallestOffset;
   if (pixels == 0 || !lump.Holds(levelStart, pixels + 2)) return false;
   const uint8_t* level = lump.bytes + levelStart;
-  const uint16_t paletteColours = Le16(level + pixels);
+  const uint16_t paletteColours = LoadLe16(level + pixels);
   if (paletteColours == 0 || paletteColours > kPaletteColours ||
       !lump.Holds(levelStart + pixels + 2, uint64_t(paletteColours) * 3)) {
     return false;
@@ -120,7 +106,7 @@ bool ReadMeanColour(const Span& lump, size_t textureOffset, TextureLook* look) {
 bool LookUpTexture(const Span& lump, int32_t version, size_t index, TextureLook* look) {
   if (look->read) return true;
   look->read = true;
-  const int32_t offset = Int32(lump.bytes + 4 + 4 * index);
+  const int32_t offset = LoadLeInt32(lump.bytes + 4 + 4 * index);
   if (offset == -1) return true;  // missing: plain ground
   if (offset < 0 || !lump.Holds(uint64_t(offset), kTextureHeaderSize)) return false;
   const char* name = reinterpret_cast<const char*>(lump.bytes + offset);
@@ -132,7 +118,7 @@ bool LookUpTexture(const Span& lump, int32_t version, size_t index, TextureLook*
   }
   // Pixels of their own are in the map where the smallest level has an
   // offset; version 29 maps keep no palette with them.
-  if (version != 30 || Le32(lump.bytes + offset + 36) == 0) return true;
+  if (version != 30 || LoadLe32(lump.bytes + offset + 36) == 0) return true;
   return ReadMeanColour(lump, size_t(offset), look);
 }
 
@@ -151,7 +137,7 @@ bool TakeLumps(const uint8_t* bytes, size_t size, MapLumps* map) {
     if (!TakeLump(bytes, size, lump, span)) return false;
   }
   if (map->textures.size >= 4) {
-    const int32_t count = Int32(map->textures.bytes);
+    const int32_t count = LoadLeInt32(map->textures.bytes);
     if (count < 0 || !map->textures.Holds(4, uint64_t(count) * 4)) return false;
     map->textureCount = size_t(count);
   }
@@ -163,11 +149,11 @@ bool ReadPoint(const MapLumps& map, int32_t surfedge, MapPoint* point) {
   const uint32_t edge = uint32_t(surfedge < 0 ? -surfedge : surfedge);
   if (edge >= map.edges.Count(kEdgeSize)) return false;
   // Walked backwards, an edge starts at its second vertex.
-  const uint16_t vertex = Le16(map.edges.bytes + kEdgeSize * edge + (surfedge < 0 ? 2 : 0));
+  const uint16_t vertex = LoadLe16(map.edges.bytes + kEdgeSize * edge + (surfedge < 0 ? 2 : 0));
   if (vertex >= map.vertices.Count(kVertexSize)) return false;
   int32_t* coordinates[] = {&point->x, &point->y, &point->z};
   for (int axis = 0; axis < 3; ++axis) {
-    const float value = Float32(map.vertices.bytes + kVertexSize * vertex + 4 * axis);
+    const float value = LoadLeFloat(map.vertices.bytes + kVertexSize * vertex + 4 * axis);
     if (!(std::fabs(value) <= kLargestCoordinate)) return false;  // also NaN
     *coordinates[axis] = static_cast<int32_t>(std::floor(value * kMapUnit));
   }
@@ -179,19 +165,19 @@ bool ReadPoint(const MapLumps& map, int32_t surfedge, MapPoint* point) {
 bool ReadFace(const MapLumps& map, int32_t version, size_t index, std::vector<TextureLook>& looks,
               MapFloors* floors) {
   const uint8_t* face = map.faces.bytes + kFaceSize * index;
-  const uint16_t plane = Le16(face), side = Le16(face + 2);
-  const int32_t firstSurfedge = Int32(face + 4);
-  const uint16_t surfedgeCount = Le16(face + 8), textureInfo = Le16(face + 10);
+  const uint16_t plane = LoadLe16(face), side = LoadLe16(face + 2);
+  const int32_t firstSurfedge = LoadLeInt32(face + 4);
+  const uint16_t surfedgeCount = LoadLe16(face + 8), textureInfo = LoadLe16(face + 10);
   if (plane >= map.planes.Count(kPlaneSize) ||
       textureInfo >= map.textureInfo.Count(kTextureInfoSize) || firstSurfedge < 0 ||
       uint64_t(firstSurfedge) + surfedgeCount > map.surfedges.Count(kSurfedgeSize)) {
     return false;
   }
-  float normalZ = Float32(map.planes.bytes + kPlaneSize * plane + 8);
+  float normalZ = LoadLeFloat(map.planes.bytes + kPlaneSize * plane + 8);
   if (side != 0) normalZ = -normalZ;
   if (!(normalZ >= 0.7f) || surfedgeCount < 3) return true;
 
-  const int32_t texture = Int32(map.textureInfo.bytes + kTextureInfoSize * textureInfo + 32);
+  const int32_t texture = LoadLeInt32(map.textureInfo.bytes + kTextureInfoSize * textureInfo + 32);
   if (texture < 0 || size_t(texture) >= map.textureCount) return false;
   TextureLook& look = looks[size_t(texture)];
   if (!LookUpTexture(map.textures, version, size_t(texture), &look)) return false;
@@ -205,7 +191,7 @@ bool ReadFace(const MapLumps& map, int32_t version, size_t index, std::vector<Te
   for (uint32_t i = 0; i < surfedgeCount; ++i) {
     MapPoint point;
     const uint8_t* surfedge = map.surfedges.bytes + kSurfedgeSize * (size_t(firstSurfedge) + i);
-    if (!ReadPoint(map, Int32(surfedge), &point)) return false;
+    if (!ReadPoint(map, LoadLeInt32(surfedge), &point)) return false;
     floors->points.push_back(point);
     heights += point.z;
   }
@@ -319,7 +305,7 @@ void FindExtent(MapFloors* floors) {
 MapStatus ReadMapFloors(const uint8_t* bytes, size_t size, MapFloors* floors) {
   *floors = MapFloors();
   if (size < kHeaderSize) return MapStatus::kNotAMap;
-  const int32_t version = Int32(bytes);
+  const int32_t version = LoadLeInt32(bytes);
   if (version != 29 && version != 30) return MapStatus::kNotAMap;
   floors->version = version;
 
@@ -328,8 +314,8 @@ MapStatus ReadMapFloors(const uint8_t* bytes, size_t size, MapFloors* floors) {
     return MapStatus::kDamaged;
   }
   // The first model is the world; the others are doors, lifts and the like.
-  const int32_t firstFace = Int32(map.models.bytes + 56);
-  const int32_t faceCount = Int32(map.models.bytes + 60);
+  const int32_t firstFace = LoadLeInt32(map.models.bytes + 56);
+  const int32_t faceCount = LoadLeInt32(map.models.bytes + 60);
   if (firstFace < 0 || faceCount < 0 ||
       uint64_t(firstFace) + uint64_t(faceCount) > map.faces.Count(kFaceSize)) {
     return MapStatus::kDamaged;
