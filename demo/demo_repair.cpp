@@ -37,20 +37,6 @@ void AppendEntry(std::vector<uint8_t>& bytes, int32_t type, const char* descript
   AppendLe32(bytes, static_cast<uint32_t>(length));
 }
 
-struct Buffer {
-  const uint8_t* bytes;
-  size_t size;
-  size_t at;
-};
-
-size_t ReadFromBuffer(void* source, uint8_t* into, size_t size) {
-  Buffer* from = static_cast<Buffer*>(source);
-  const size_t taken = size < from->size - from->at ? size : from->size - from->at;
-  memcpy(into, from->bytes + from->at, taken);
-  from->at += taken;
-  return taken;
-}
-
 bool AppendToVector(void* sink, const uint8_t* bytes, size_t size) {
   std::vector<uint8_t>* into = static_cast<std::vector<uint8_t>*>(sink);
   into->insert(into->end(), bytes, bytes + size);
@@ -83,13 +69,13 @@ RepairOutcome PlanRepair(const DemoStructure& demo, RepairPlan* plan) {
   return RepairOutcome::kRepaired;
 }
 
-bool WriteRepair(const RepairPlan& plan, ReadDemoPiece read, void* source, WriteRepairPiece write,
+bool WriteRepair(const RepairPlan& plan, ReadDemoAt readAt, void* source, WriteRepairPiece write,
                  void* sink) {
   std::vector<uint8_t> piece(kCopyPieceSize);
   for (uint64_t at = 0; at < plan.keepEnd;) {
     const uint64_t left = plan.keepEnd - at;
     const size_t wanted = left < piece.size() ? static_cast<size_t>(left) : piece.size();
-    const size_t got = read(source, piece.data(), wanted);
+    const size_t got = readAt(source, at, piece.data(), wanted);
     // A reader gives fewer bytes than asked only at the demo's end, so the
     // first piece holds the whole header: kept frames follow it.
     if (got == 0 || (at == 0 && got < kDemoHeaderSize)) return false;
@@ -106,7 +92,7 @@ RepairOutcome RepairDemoBytes(const uint8_t* bytes, size_t size, std::vector<uin
   const RepairOutcome outcome = PlanRepair(ReadDemoStructure(bytes, size), &plan);
   if (outcome != RepairOutcome::kRepaired) return outcome;
   repaired->reserve(static_cast<size_t>(plan.keepEnd + plan.trailer.size()));
-  Buffer source = {bytes, size, 0};
-  WriteRepair(plan, ReadFromBuffer, &source, AppendToVector, repaired);
+  DemoBuffer source = {bytes, size};
+  WriteRepair(plan, ReadFromDemoBuffer, &source, AppendToVector, repaired);
   return RepairOutcome::kRepaired;
 }

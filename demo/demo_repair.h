@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "demo/demo_structure.h"
-#include "demo/demo_summary.h"
 
 enum class RepairOutcome { kRepaired, kAlreadyIntact, kNothingToKeep, kUnknownProtocol };
 
@@ -29,9 +28,9 @@ RepairOutcome PlanRepair(const DemoStructure& demo, RepairPlan* plan);
 // Writes size bytes; false when they could not all be written.
 using WriteRepairPiece = bool (*)(void* sink, const uint8_t* bytes, size_t size);
 
-// Writes what the plan makes of the demo that read gives from its start, piece
-// by piece. False when the demo gives fewer bytes than kept or a write fails.
-bool WriteRepair(const RepairPlan& plan, ReadDemoPiece read, void* source, WriteRepairPiece write,
+// Writes what the plan makes of the demo that readAt gives, piece by piece.
+// False when the demo gives fewer bytes than kept or a write fails.
+bool WriteRepair(const RepairPlan& plan, ReadDemoAt readAt, void* source, WriteRepairPiece write,
                  void* sink);
 
 // For a demo held whole in memory: when the outcome is kRepaired, repaired

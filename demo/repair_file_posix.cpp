@@ -17,10 +17,10 @@ std::string FolderOf(const char* path) {
   return slash != nullptr ? std::string(path, static_cast<size_t>(slash - path) + 1) : "./";
 }
 
-size_t ReadFromFile(void* source, uint8_t* into, size_t size) {
+size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size) {
   const int fd = *static_cast<int*>(source);
   for (;;) {
-    const ssize_t got = read(fd, into, size);
+    const ssize_t got = pread(fd, into, size, static_cast<off_t>(offset));
     if (got >= 0) return static_cast<size_t>(got);
     if (errno != EINTR) return 0;
   }
@@ -88,7 +88,7 @@ RepairFileStatus WriteRepairFile(const char* demoPath, const RepairPlan& plan, c
   umask(mask);
   fchmod(out, 0666 & ~mask);
   Sink sink = {out, false};
-  const bool copied = WriteRepair(plan, ReadFromFile, &in, WriteToFile, &sink);
+  const bool copied = WriteRepair(plan, ReadFromFileAt, &in, WriteToFile, &sink);
   const bool whole = copied && fsync(out) == 0;
   close(in);
   const bool closed = close(out) == 0;

@@ -17,9 +17,13 @@ std::string FolderOf(const char* path) {
   return end != nullptr ? std::string(path, static_cast<size_t>(end - path)) : ".";
 }
 
-size_t ReadFromFile(void* source, uint8_t* into, size_t size) {
+// A synchronous handle takes the OVERLAPPED offset as where to read.
+size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size) {
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
   DWORD read = 0;
-  if (!ReadFile(*static_cast<HANDLE*>(source), into, static_cast<DWORD>(size), &read, nullptr)) {
+  if (!ReadFile(*static_cast<HANDLE*>(source), into, static_cast<DWORD>(size), &read, &at)) {
     return 0;
   }
   return read;
@@ -79,7 +83,7 @@ RepairFileStatus WriteRepairFile(const char* demoPath, const RepairPlan& plan, c
     return RepairFileStatus::kCannotWrite;
   }
   Sink sink = {out, false};
-  const bool copied = WriteRepair(plan, ReadFromFile, &in, WriteToFile, &sink);
+  const bool copied = WriteRepair(plan, ReadFromFileAt, &in, WriteToFile, &sink);
   const bool whole = copied && FlushFileBuffers(out);
   CloseHandle(in);
   const bool closed = CloseHandle(out) != 0;

@@ -3,14 +3,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"
 #include "demo/demo_file.h"
-#include "demo/demo_repair.h"
 #include "demo/load_demo.h"
+#include "demo/repair_file.h"
 #include "game/settings.h"
 
 namespace {
@@ -42,28 +41,16 @@ bool FailStart(bool copyMade) {
   return false;
 }
 
-// Whole or not at all: a part of a demo would play as a shorter one.
-void WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
-  HANDLE file =
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  bool whole = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size();
-  whole &= CloseHandle(file) != FALSE;
-  if (!whole) DeleteFileA(path);
-}
-
 // The game cannot play a recording that was cut off before its directory was
-// written: such a one is handed over in its repaired form. Any other file is
-// copied byte for byte. The user's file is only read.
+// written: such a one is handed over in its repaired form, as quendrix-repair
+// writes it, whole or not at all. Any other file is copied byte for byte. The
+// user's file is only read, window by window.
 void CopyDemoForGame(const char* demoPath) {
-  DemoBytes demo;
-  std::vector<uint8_t> repaired;
-  if (ReadDemoFile(demoPath, &demo) == DemoFileStatus::kRead &&
-      RepairDemoBytes(demo.bytes.get(), demo.size, &repaired) == RepairOutcome::kRepaired) {
-    demo.bytes.reset();
-    WriteWholeFile(app.tempDemoPath, repaired);
+  DemoInspection demo;
+  RepairPlan plan;
+  if (InspectDemoFile(demoPath, &demo) == DemoFileStatus::kRead &&
+      PlanRepair(demo.structure, &plan) == RepairOutcome::kRepaired) {
+    WriteRepairFile(demoPath, plan, app.tempDemoPath, true);
   } else {
     CopyFileA(demoPath, app.tempDemoPath, FALSE);
   }

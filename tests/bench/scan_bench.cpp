@@ -170,18 +170,12 @@ const std::vector<uint8_t>& RecordingFrameBytes() {
   return bytes;
 }
 
-size_t ReadFromBuffer(void* source, uint64_t offset, uint8_t* into, size_t size) {
-  const std::vector<uint8_t>& bytes = *static_cast<const std::vector<uint8_t>*>(source);
-  const size_t taken = offset < bytes.size() ? std::min<size_t>(size, bytes.size() - offset) : 0;
-  memcpy(into, bytes.data() + offset, taken);
-  return taken;
-}
-
 // As the inspector walks: window after window of its size, each beginning
 // where the walk asks the next to begin.
 int64_t WalkInWindows(const std::vector<uint8_t>& bytes) {
   DemoWalk walk;
-  StartDemoWalk(&walk, bytes.size(), ReadFromBuffer, const_cast<std::vector<uint8_t>*>(&bytes));
+  DemoBuffer buffer = {bytes.data(), bytes.size()};
+  StartDemoWalk(&walk, bytes.size(), ReadFromDemoBuffer, &buffer);
   for (uint64_t offset = 0;;) {
     const size_t end = std::min<size_t>(offset + kInspectWindowSize, bytes.size());
     const uint64_t keepFrom = WalkPiece(&walk, bytes.data() + offset, end - offset, offset);

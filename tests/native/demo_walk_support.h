@@ -36,15 +36,9 @@ inline std::string Describe(const DemoStructure& found) {
 // Each window a buffer of its own of at most capacity bytes, so that a read
 // past it is a read past a buffer; the directory is read from the whole.
 inline std::string WalkInWindows(const std::vector<uint8_t>& bytes, size_t capacity) {
-  auto readAt = [](void* source, uint64_t offset, uint8_t* into, size_t size) -> size_t {
-    const std::vector<uint8_t>& all = *static_cast<const std::vector<uint8_t>*>(source);
-    if (offset >= all.size()) return 0;
-    const size_t taken = std::min<size_t>(size, all.size() - offset);
-    std::copy_n(all.begin() + static_cast<long>(offset), taken, into);
-    return taken;
-  };
   DemoWalk walk;
-  StartDemoWalk(&walk, bytes.size(), readAt, const_cast<std::vector<uint8_t>*>(&bytes));
+  DemoBuffer whole = {bytes.data(), bytes.size()};
+  StartDemoWalk(&walk, bytes.size(), ReadFromDemoBuffer, &whole);
   for (uint64_t offset = 0;;) {
     const size_t end = std::min<size_t>(offset + capacity, bytes.size());
     const std::vector<uint8_t> window(bytes.begin() + static_cast<long>(offset),
