@@ -9,7 +9,7 @@
 
 #include "demo/demo_file.h"
 #include "demo/demo_summary.h"
-#include "tools/duration_text.h"
+#include "demo/duration_text.h"
 
 namespace {
 

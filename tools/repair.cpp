@@ -5,7 +5,7 @@
 #include "demo/demo_file.h"
 #include "demo/demo_repair.h"
 #include "demo/repair_file.h"
-#include "tools/duration_text.h"
+#include "demo/duration_text.h"
 
 namespace {
 

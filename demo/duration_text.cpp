@@ -1,4 +1,4 @@
-#include "tools/duration_text.h"
+#include "demo/duration_text.h"
 
 #include <cmath>
 #include <cstdio>
