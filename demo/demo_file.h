@@ -38,8 +38,10 @@ constexpr size_t kInspectWindowSize = 1024 * 1024;
 // ReadDemoFile gives for it, but read window by window, each of
 // kInspectWindowSize bytes: a file of any size is inspected in a few of them,
 // at the speed of reading it. On POSIX systems two threads take turns with the
-// windows, so that reading one overlaps inspecting another.
-DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo);
+// windows, so that reading one overlaps inspecting another. also, when
+// given, reads every window too.
+DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo,
+                               const WindowReader* also = nullptr);
 
 // The outcome of an inspection that read bytesRead of the file's size bytes.
 DemoFileStatus InspectedStatus(uint64_t bytesRead, uint64_t size);

@@ -131,7 +131,7 @@ void TakeTurns(Turns* turns, uint8_t* slot, uint64_t first, uint64_t stride) {
   }
 }
 
-DemoFileStatus InspectOpenFile(int fd, DemoInspection* demo) {
+DemoFileStatus InspectOpenFile(int fd, DemoInspection* demo, const WindowReader* also) {
   size_t size = 0;
   DemoFileStatus status = CheckFile(fd, &size);
   if (status != DemoFileStatus::kRead) return status;
@@ -142,7 +142,7 @@ DemoFileStatus InspectOpenFile(int fd, DemoInspection* demo) {
   Turns turns;
   turns.file = &source;
   turns.windows = (size + kInspectWindowSize - 1) / kInspectWindowSize;
-  StartPieceInspection(&turns.inspection, size, ReadFromFileAt, &source);
+  StartPieceInspection(&turns.inspection, size, ReadFromFileAt, &source, also);
   // A file of one window has nothing for a second thread to do; where no
   // thread can be started, this one takes every window.
   std::thread second;
@@ -174,6 +174,6 @@ DemoFileStatus ReadDemoFile(const char* path, DemoBytes* demo) {
   return WithFile(path, [&](int fd) { return ReadOpenFile(fd, demo); });
 }
 
-DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo) {
-  return WithFile(path, [&](int fd) { return InspectOpenFile(fd, demo); });
+DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo, const WindowReader* also) {
+  return WithFile(path, [&](int fd) { return InspectOpenFile(fd, demo, also); });
 }

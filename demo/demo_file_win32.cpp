@@ -68,13 +68,14 @@ size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size)
   return read;
 }
 
-DemoFileStatus InspectOpenFile(HANDLE file, DemoInspection* demo) {
+DemoFileStatus InspectOpenFile(HANDLE file, DemoInspection* demo, const WindowReader* also) {
   DWORD size = 0;
   DemoFileStatus status = CheckFile(file, &size);
   if (status != DemoFileStatus::kRead) return status;
   FileSource source = {file, size, size};
   uint64_t got = 0;
-  *demo = InspectDemoPieces(ReadFromFile, ReadFromFileAt, &source, size, kInspectWindowSize, &got);
+  *demo = InspectDemoPieces(ReadFromFile, ReadFromFileAt, &source, size, kInspectWindowSize, &got,
+                            also);
   return InspectedStatus(got, size);
 }
 
@@ -96,6 +97,6 @@ DemoFileStatus ReadDemoFile(const char* path, DemoBytes* demo) {
   return WithFile(path, [&](HANDLE file) { return ReadOpenFile(file, demo); });
 }
 
-DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo) {
-  return WithFile(path, [&](HANDLE file) { return InspectOpenFile(file, demo); });
+DemoFileStatus InspectDemoFile(const char* path, DemoInspection* demo, const WindowReader* also) {
+  return WithFile(path, [&](HANDLE file) { return InspectOpenFile(file, demo, also); });
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/little_endian.h"
+#include "common/printf_format.h"
 
 namespace {
 
@@ -63,13 +64,7 @@ FrameKind KindOf(int32_t protocol, uint8_t type) {
                                                                      : FrameKind{Body::kNone, 0};
 }
 
-// MinGW's C99 printf, which the C++ library turns on, is checked as gnu_printf.
-#ifdef __MINGW_PRINTF_FORMAT
-#define SENTENCE_FORMAT __MINGW_PRINTF_FORMAT
-#else
-#define SENTENCE_FORMAT printf
-#endif
-std::string Sentence(const char* format, ...) __attribute__((format(SENTENCE_FORMAT, 1, 2)));
+std::string Sentence(const char* format, ...) PRINTF_FORMAT(1, 2);
 std::string Sentence(const char* format, ...) {
   char text[256];
   va_list args;
@@ -96,6 +91,22 @@ struct Frame {
 
 enum class Read { kFrame, kWait, kEnd, kUnknownType, kBadLength, kPastLimit };
 
+// The size of a frame whose fixed part is at bytes, or 0 when its length is
+// out of bounds (then bad receives it).
+uint64_t SizeOf(FrameKind kind, const uint8_t* bytes, int64_t* bad) {
+  if (kind.body == Body::kFixed) return kind.fixedSize;
+  const int32_t length = LoadLeInt32(bytes + kind.fixedSize - 4);
+  const int32_t longest = kind.body == Body::kMessage ? kLongestMessage
+                          : kind.body == Body::kSound ? kLongestSoundName
+                                                      : kLongestDemoBuffer;
+  if (length < 0 || length > longest) {
+    *bad = length;
+    return 0;
+  }
+  return kind.fixedSize + static_cast<uint64_t>(length) +
+         (kind.body == Body::kSound ? kSoundTailSize : 0);
+}
+
 // The frame at `at`, which must end by limit; kWait when the window does not
 // hold what is needed of it yet. bad receives the offending value. The
 // viewport is read only when wanted.
@@ -115,23 +126,13 @@ Read ReadFrame(const Window& window, uint64_t at, uint64_t limit, int32_t protoc
   if (at + kind.fixedSize > window.end) return Read::kWait;
   frame->time = LoadLeFloat(bytes + 1);
   frame->number = LoadLeInt32(bytes + 5);
-  uint64_t size = kind.fixedSize;
+  const uint64_t size = SizeOf(kind, bytes, bad);
+  if (size == 0) return Read::kBadLength;
   frame->hasViewport = false;
-  if (kind.body != Body::kFixed) {
-    const int32_t length = LoadLeInt32(bytes + kind.fixedSize - 4);
-    const int32_t longest = kind.body == Body::kMessage ? kLongestMessage
-                            : kind.body == Body::kSound ? kLongestSoundName
-                                                        : kLongestDemoBuffer;
-    if (length < 0 || length > longest) {
-      *bad = length;
-      return Read::kBadLength;
-    }
-    size += static_cast<uint64_t>(length) + (kind.body == Body::kSound ? kSoundTailSize : 0);
-    if (wantViewport && kind.body == Body::kMessage && protocol == 5) {
-      frame->viewportWidth = LoadLeInt32(bytes + kViewportWidthAt);
-      frame->viewportHeight = LoadLeInt32(bytes + kViewportWidthAt + 4);
-      frame->hasViewport = frame->viewportWidth > 0 && frame->viewportHeight > 0;
-    }
+  if (wantViewport && kind.body == Body::kMessage && protocol == 5) {
+    frame->viewportWidth = LoadLeInt32(bytes + kViewportWidthAt);
+    frame->viewportHeight = LoadLeInt32(bytes + kViewportWidthAt + 4);
+    frame->hasViewport = frame->viewportWidth > 0 && frame->viewportHeight > 0;
   }
   frame->end = at + size;
   return frame->end > limit ? Read::kPastLimit : Read::kFrame;
@@ -485,6 +486,15 @@ DemoStructure DemoWalkResult(const DemoWalk& walk) {
   found.viewportWidth = parts.seen.viewportWidth;
   found.viewportHeight = parts.seen.viewportHeight;
   return found;
+}
+
+uint64_t FrameSize(int32_t protocol, const uint8_t* bytes, size_t have) {
+  if (have < kFrameHeaderSize) return kFrameHeaderSize;
+  const FrameKind kind = KindOf(protocol, bytes[0]);
+  if (kind.body == Body::kNone) return 0;
+  if (have < kind.fixedSize) return kind.fixedSize;
+  int64_t bad;
+  return SizeOf(kind, bytes, &bad);
 }
 
 size_t ReadFromDemoBuffer(void* source, uint64_t offset, uint8_t* into, size_t size) {

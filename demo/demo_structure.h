@@ -124,6 +124,11 @@ uint64_t WalkPiece(DemoWalk* walk, const uint8_t* window, size_t size, uint64_t 
 // The structure, once every window has been walked.
 DemoStructure DemoWalkResult(const DemoWalk& walk);
 
+// The size of a frame of the demo protocol, of which have bytes are at bytes:
+// 0 when they show that it is not sound, more than have when they are too few
+// to tell it whole.
+uint64_t FrameSize(int32_t protocol, const uint8_t* bytes, size_t have);
+
 // A demo held whole in memory, for ReadFromDemoBuffer, a ReadDemoAt.
 struct DemoBuffer {
   const uint8_t* bytes;

@@ -35,24 +35,29 @@ uint64_t InspectWindow(PieceInspection* inspection, const uint8_t* window, size_
     }
     walkFrom = WalkPiece(&inspection->walk, window, end, offset);
   } while (end < held);
+  const WindowReader& also = inspection->also;
+  if (also.read != nullptr) also.read(also.reader, window, held, offset);
   return scanFrom < walkFrom ? scanFrom : walkFrom;
 }
 
 }  // namespace
 
-DemoInspection InspectDemo(const uint8_t* bytes, size_t size) {
+DemoInspection InspectDemo(const uint8_t* bytes, size_t size, const WindowReader* also) {
   DemoBuffer buffer = {bytes, size};
   PieceInspection inspection;
-  StartPieceInspection(&inspection, size, ReadFromDemoBuffer, &buffer);
+  StartPieceInspection(&inspection, size, ReadFromDemoBuffer, &buffer, also);
   inspection.demo.header = ReadDemoHeader(bytes, size);
   InspectWindow(&inspection, bytes, size, true);
   return PieceInspectionResult(inspection);
 }
 
 void StartPieceInspection(PieceInspection* inspection, uint64_t size, ReadDemoAt readAt,
-                          void* source) {
+                          void* source, const WindowReader* also) {
   *inspection = PieceInspection();
   StartDemoWalk(&inspection->walk, size, readAt, source);
+  if (also == nullptr) return;
+  inspection->also = *also;
+  also->start(also->reader, inspection->walk.found, readAt, source);
 }
 
 void InspectPiece(PieceInspection* inspection, uint8_t* piece, size_t size, bool atEnd) {
@@ -77,12 +82,12 @@ DemoInspection PieceInspectionResult(const PieceInspection& inspection) {
 }
 
 DemoInspection InspectDemoPieces(ReadDemoPiece read, ReadDemoAt readAt, void* source, uint64_t size,
-                                 size_t windowSize, uint64_t* bytesRead) {
+                                 size_t windowSize, uint64_t* bytesRead, const WindowReader* also) {
   const size_t pieceSize = windowSize > kSmallestWindow ? windowSize : kSmallestWindow;
   std::vector<uint8_t> buffer(kPieceRoom + pieceSize);
   uint8_t* piece = buffer.data() + kPieceRoom;
   PieceInspection inspection;
-  StartPieceInspection(&inspection, size, readAt, source);
+  StartPieceInspection(&inspection, size, readAt, source, also);
   for (bool atEnd = false; !atEnd;) {
     size_t held = 0;
     while (held < pieceSize && !atEnd) {

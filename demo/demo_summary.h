@@ -18,8 +18,18 @@ struct DemoInspection {
   DemoStructure structure;
 };
 
-// Everything the summary needs from a whole-file buffer of at least one byte.
-DemoInspection InspectDemo(const uint8_t* bytes, size_t size);
+// A reader that is handed every window of an inspection as well: started once
+// the header and the directory have been read, then given the windows in
+// order, each starting no later than where the one before ended.
+struct WindowReader {
+  void (*start)(void* reader, const DemoStructure& found, ReadDemoAt readAt, void* source);
+  void (*read)(void* reader, const uint8_t* window, size_t size, uint64_t offset);
+  void* reader;
+};
+
+// Everything the summary needs from a whole-file buffer of at least one byte;
+// also, when given, reads it too.
+DemoInspection InspectDemo(const uint8_t* bytes, size_t size, const WindowReader* also = nullptr);
 
 // Fills into with up to size bytes of the demo that follow those already
 // read, and gives how many; fewer than size only at its end.
@@ -46,12 +56,13 @@ struct PieceInspection {
   size_t kept = 0;
   uint8_t keptBytes[kPieceRoom] = {};
   uint64_t bytesRead = 0;
+  WindowReader also = {};
 };
 
 // For a demo of size bytes, whose header and directory are read through
 // readAt.
 void StartPieceInspection(PieceInspection* inspection, uint64_t size, ReadDemoAt readAt,
-                          void* source);
+                          void* source, const WindowReader* also = nullptr);
 
 // piece holds the demo's next size bytes, at least kSmallestWindow of them
 // unless they are its last (atEnd), with kPieceRoom bytes before it that this
@@ -67,7 +78,8 @@ DemoInspection PieceInspectionResult(const PieceInspection& inspection);
 // kPieceRoom; its header and directory are read through readAt first. Sets
 // bytesRead to how many read gave.
 DemoInspection InspectDemoPieces(ReadDemoPiece read, ReadDemoAt readAt, void* source, uint64_t size,
-                                 size_t windowSize, uint64_t* bytesRead);
+                                 size_t windowSize, uint64_t* bytesRead,
+                                 const WindowReader* also = nullptr);
 
 // Room for the longest summary: the widest fields give 690 characters.
 constexpr size_t kSummarySize = 1024;

@@ -59,6 +59,7 @@ struct DemoMessages {
   std::vector<Kill> kills;
   std::vector<ChatLine> chat;
   std::vector<ConsoleCommand> commands;
+  size_t notKept = 0;  // beyond the memory that one demo may take
   MessagesRead read = MessagesRead::kNotRead;
   std::vector<std::string> problems;  // one a block that was not read to its end
 };

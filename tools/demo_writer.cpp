@@ -99,7 +99,12 @@ void NetworkFrame(Writer& w, const DemoRecipe& recipe, FrameType type, float tim
   w.Bytes(message.data(), message.size());
 }
 
-// Server messages: printable entity names and small numbers, with runs of zeros.
+constexpr uint8_t kPrint = 8;
+constexpr uint8_t kDirector = 51;
+
+// Server messages: one that the client passes on without reading it (a
+// director's command), holding printable entity names and small numbers,
+// with runs of zeros.
 std::vector<uint8_t> Message(Writer& w) {
   std::vector<uint8_t> message(kMessageBytes, 0);
   for (size_t i = 0; i < message.size(); ++i) {
@@ -109,15 +114,23 @@ std::vector<uint8_t> Message(Writer& w) {
     else if (r % 3 == 1)
       message[i] = static_cast<uint8_t>(r >> 8);
   }
+  message[0] = kDirector;
+  message[1] = kMessageBytes - 2;
   return message;
 }
 
 std::vector<uint8_t> ProxyMessage() {
-  // svc_print with the proxy's greeting, after the end of the previous string.
+  // Two prints, the second the proxy's greeting.
   const char greeting[] = "HLTV Proxy v1.1.2.0 recording\n";
-  std::vector<uint8_t> message = {'s', 'e', 'r', 'v', 'e', 'r', 0, 0x08};
+  std::vector<uint8_t> message = {kPrint, 'e', 'r', 'v', 'e', 'r', 0, kPrint};
   message.insert(message.end(), greeting, greeting + sizeof greeting);
   return message;
+}
+
+// The recipe's own messages where it has them.
+std::vector<uint8_t> MessageOf(Writer& w, const std::vector<std::vector<uint8_t>>& given,
+                               size_t index) {
+  return index < given.size() ? given[index] : Message(w);
 }
 
 void DirectoryEntry(Writer& w, int32_t type, const char* description, float trackTime,
@@ -160,8 +173,8 @@ std::vector<uint8_t> WriteDemo(const DemoRecipe& recipe) {
 
   size_t loadingOffset = w.Size();
   NetworkFrame(w, recipe, kNetworkMessageLoading, 0.0f, 0,
-               recipe.hltv ? ProxyMessage() : Message(w));
-  NetworkFrame(w, recipe, kNetworkMessageLoading, 0.0f, 1, Message(w));
+               recipe.hltv ? ProxyMessage() : MessageOf(w, recipe.loadingMessages, 0));
+  NetworkFrame(w, recipe, kNetworkMessageLoading, 0.0f, 1, MessageOf(w, recipe.loadingMessages, 1));
   FrameHeader(w, kNextSection, 0.0f, 2);
   size_t loadingLength = w.Size() - loadingOffset;
 
@@ -171,7 +184,8 @@ std::vector<uint8_t> WriteDemo(const DemoRecipe& recipe) {
   for (size_t frame = 1; frame <= recipe.playbackFrames; ++frame) {
     time += 0.01f;
     int32_t number = static_cast<int32_t>(frame);
-    NetworkFrame(w, recipe, kNetworkMessage, time, number, Message(w));
+    NetworkFrame(w, recipe, kNetworkMessage, time, number,
+                 MessageOf(w, recipe.playbackMessages, frame - 1));
     FrameHeader(w, kClientData, time, number);
     for (int i = 0; i < 6; ++i) w.F32(w.Coordinate());  // origin and view angles
     w.I32(0);                                           // weapon bits

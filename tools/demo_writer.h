@@ -23,6 +23,10 @@ struct DemoRecipe {
   // Frames of the Playback segment; the demo grows about 560 bytes a frame.
   size_t playbackFrames = 200;
   uint32_t seed = 1;
+  // The message blocks of the two loading frames and of the first playback
+  // frames, where given; the others hold one opaque message.
+  std::vector<std::vector<uint8_t>> loadingMessages;
+  std::vector<std::vector<uint8_t>> playbackMessages;
 };
 
 std::vector<uint8_t> WriteDemo(const DemoRecipe& recipe);

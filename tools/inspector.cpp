@@ -7,14 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "common/utf8_text.h"
 #include "demo/demo_file.h"
 #include "demo/demo_summary.h"
-#include "demo/duration_text.h"
+#include "messages/demo_details.h"
+#include "messages/message_reader.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: quendrix-inspect [--json] [--details] [--current-res WxH] FILE...\n"
+    "usage: quendrix-inspect [--json] [--details] [--commands] [--current-res WxH] FILE...\n"
     "\n"
     "Prints, for each demo FILE, the nine-line summary that Quendrix shows for it,\n"
     "files separated by one empty line. The Current Res line shows the game's\n"
@@ -23,7 +25,11 @@ const char kUsage[] =
     "  --details          after the nine lines, the demo's structure: its duration\n"
     "                     (m:ss and seconds), frames, viewport, map CRC, one line\n"
     "                     per directory entry, then \"Intact: yes\", or \"Intact: no\"\n"
-    "                     and a line per problem found\n"
+    "                     and a line per problem found; then what its messages say:\n"
+    "                     the server, the maps when there are several, the recorder,\n"
+    "                     the players, a line per kill and per chat line, the number\n"
+    "                     of console commands, and whether every message was read\n"
+    "  --commands         --details with a line per console command\n"
     "  --json             one JSON object a line instead, with the keys path,\n"
     "                     halfLifeVersion, demoType, demoVersion, networkVersion,\n"
     "                     map, mod, demoResWidth, demoResHeight (the summary's\n"
@@ -32,10 +38,14 @@ const char kUsage[] =
     "                     stored: type, description, flags, cdTrack, time, frames,\n"
     "                     offset, length; empty when it is not sound), duration\n"
     "                     (seconds), frames, viewportWidth, viewportHeight (null\n"
-    "                     where unknown or none), intact and problems\n"
+    "                     where unknown or none), intact and problems; and the\n"
+    "                     messages: server, maps, recorder, players, kills, chat,\n"
+    "                     commands, messagesRead and messageProblems\n"
     "  --current-res WxH  the game's configured resolution, two whole numbers\n"
     "  --help             this text\n"
     "\n"
+    "Messages are read for demo protocol 5 with network protocol 47 or 48; of\n"
+    "other demos only the players' names are found, in the file's plain text.\n"
     "A file that cannot be inspected gets the message that Quendrix would show,\n"
     "after its path, on standard error; the other files are still inspected.\n"
     "Exit status: 0 when every file was inspected, 1 when any could not be,\n"
@@ -61,39 +71,37 @@ bool ParseCurrentRes(const char* text, char (&width)[kResolutionTextSize],
          ParseResolutionNumber(x + 1, strlen(x + 1), height);
 }
 
-// A JSON string of a text whose bytes are Latin-1 characters.
-void AppendJsonString(std::string& json, const char* text) {
+// A JSON string of a UTF-8 text.
+void AppendJsonString(std::string& json, const std::string& text) {
   json += '"';
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-    unsigned char c = *p;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       json += '\\';
-      json += static_cast<char>(c);
+      json += c;
     } else if (c == '\n') {
       json += "\\n";
     } else if (c == '\r') {
       json += "\\r";
     } else if (c == '\t') {
       json += "\\t";
-    } else if (c < 0x20) {
+    } else if (byte < 0x20) {
       char escape[8];
-      snprintf(escape, sizeof escape, "\\u%04x", c);
+      snprintf(escape, sizeof escape, "\\u%04x", byte);
       json += escape;
-    } else if (c < 0x80) {
-      json += static_cast<char>(c);
     } else {
-      json += static_cast<char>(0xC0 | (c >> 6));
-      json += static_cast<char>(0x80 | (c & 0x3F));
+      json += c;
     }
   }
   json += '"';
 }
 
+// A field of a text whose bytes are Latin-1 characters.
 void AppendJsonField(std::string& json, const char* key, const char* text) {
   json += json.size() > 1 ? ",\"" : "\"";
   json += key;
   json += "\":";
-  AppendJsonString(json, text);
+  AppendJsonString(json, Latin1AsUtf8(text));
 }
 
 // The shortest decimal that reads back as the same value; null for values
@@ -163,12 +171,122 @@ void AppendStructure(std::string& json, const DemoStructure& found) {
   json += '[';
   for (const std::string& problem : found.problems) {
     if (json.back() != '[') json += ',';
-    AppendJsonString(json, problem.c_str());
+    AppendJsonString(json, Latin1AsUtf8(problem.c_str()));
   }
   json += ']';
 }
 
-void PrintJson(FILE* out, const char* path, const DemoInspection& demo) {
+// A frame's time: the shortest decimal that reads back as the same float.
+void AppendJsonTime(std::string& json, double time) {
+  const float value = static_cast<float>(time);
+  if (!std::isfinite(value)) {
+    json += "null";
+    return;
+  }
+  char text[32];
+  for (int precision = 1; precision <= 9; ++precision) {
+    snprintf(text, sizeof text, "%.*g", precision, static_cast<double>(value));
+    if (strtof(text, nullptr) == value) break;
+  }
+  json += text;
+}
+
+void AppendSlotName(std::string& json, const SlotName& slot) {
+  if (slot.known) {
+    AppendJsonString(json, slot.name);
+  } else {
+    json += "null";
+  }
+}
+
+void AppendTextList(std::string& json, const std::vector<std::string>& texts) {
+  json += '[';
+  for (const std::string& text : texts) {
+    if (json.back() != '[') json += ',';
+    AppendJsonString(json, text);
+  }
+  json += ']';
+}
+
+// Objects of a list, each begun with its time.
+template <typename Item, typename AppendRest>
+void AppendTimedList(std::string& json, const char* key, const std::vector<Item>& items,
+                     AppendRest appendRest) {
+  AppendJsonKey(json, key);
+  json += '[';
+  for (const Item& item : items) {
+    json += json.back() == '[' ? "{\"time\":" : ",{\"time\":";
+    AppendJsonTime(json, item.time);
+    appendRest(item);
+    json += '}';
+  }
+  json += ']';
+}
+
+void AppendMessages(std::string& json, const DemoMessages& found) {
+  AppendJsonKey(json, "server");
+  if (found.hasServer) {
+    json += "{\"name\":";
+    AppendJsonString(json, found.server.name);
+    json += ",\"gameDir\":";
+    AppendJsonString(json, found.server.gameDir);
+    json += ",\"mapFile\":";
+    AppendJsonString(json, found.server.mapFile);
+    AppendJsonInteger(json, "maxPlayers", found.server.maxPlayers);
+    json += '}';
+  } else {
+    json += "null";
+  }
+  AppendJsonKey(json, "maps");
+  AppendTextList(json, found.maps);
+  AppendJsonKey(json, "recorder");
+  if (found.hasRecorder) {
+    json += "{\"slot\":" + std::to_string(found.recorderSlot) + ",\"name\":";
+    AppendSlotName(json, found.recorderName);
+    json += '}';
+  } else {
+    json += "null";
+  }
+  AppendJsonKey(json, "players");
+  AppendTextList(json, found.players);
+  AppendTimedList(json, "kills", found.kills, [&](const Kill& kill) {
+    json += ",\"killer\":";
+    AppendSlotName(json, kill.killer);
+    json += ",\"victim\":";
+    AppendSlotName(json, kill.victim);
+    json += ",\"weapon\":";
+    AppendJsonString(json, kill.weapon);
+    json += kill.headshot < 0 ? ",\"headshot\":null"
+            : kill.headshot   ? ",\"headshot\":true"
+                              : ",\"headshot\":false";
+  });
+  AppendTimedList(json, "chat", found.chat, [&](const ChatLine& line) {
+    json += ",\"sender\":";
+    AppendSlotName(json, line.sender);
+    json += ",\"kind\":";
+    if (line.hasKind) {
+      AppendJsonString(json, line.kind);
+    } else {
+      json += "null";
+    }
+    json += ",\"text\":";
+    AppendJsonString(json, line.text);
+  });
+  AppendTimedList(json, "commands", found.commands, [&](const ConsoleCommand& command) {
+    json += ",\"text\":";
+    AppendJsonString(json, command.text);
+    json += command.fromServer ? ",\"source\":\"server\"" : ",\"source\":\"recorder\"";
+  });
+  AppendJsonKey(json, "messagesRead");
+  json += found.read == MessagesRead::kNotRead ? "null"
+          : found.read == MessagesRead::kAll   ? "true"
+                                               : "false";
+  AppendJsonKey(json, "messageProblems");
+  AppendTextList(json, found.problems);
+}
+
+void PrintJson(FILE* out, const char* path, const DemoInspection& demo,
+               const DemoMessages& messages) {
   std::string json = "{";
   AppendJsonField(json, "path", path);
   AppendJsonField(json, "halfLifeVersion", demo.release);
@@ -181,33 +299,9 @@ void PrintJson(FILE* out, const char* path, const DemoInspection& demo) {
   AppendJsonField(json, "demoResHeight", demo.scan.height);
   json += demo.scan.isHltv ? ",\"hltv\":true" : ",\"hltv\":false";
   AppendStructure(json, demo.structure);
+  AppendMessages(json, messages);
   json += "}\n";
   fputs(json.c_str(), out);
-}
-
-void PrintDetails(FILE* out, const DemoStructure& found) {
-  if (found.knownProtocol) {
-    fprintf(out, "Duration: %s\nFrames: %lld\n", DurationText(found.duration).c_str(),
-            static_cast<long long>(found.frames));
-  } else {
-    fputs("Duration: unknown\nFrames: unknown\n", out);
-  }
-  if (found.hasViewport) {
-    fprintf(out, "Viewport: %dx%d\n", found.viewportWidth, found.viewportHeight);
-  } else {
-    fputs("Viewport: none\n", out);
-  }
-  fprintf(out, "Map CRC: 0x%08X\n", static_cast<unsigned>(found.mapCrc));
-  for (size_t i = 0; i < found.segments.size(); ++i) {
-    const DemoSegment& s = found.segments[i];
-    fprintf(out,
-            "Segment %u: %s, type %d, flags %d, CD track %d, time %.3f s, %d frames, "
-            "%d bytes at %d\n",
-            static_cast<unsigned>(i + 1), s.description, s.type, s.flags, s.cdTrack, s.time,
-            s.frames, s.length, s.offset);
-  }
-  fputs(found.intact ? "Intact: yes\n" : "Intact: no\n", out);
-  for (const std::string& problem : found.problems) fprintf(out, "Problem: %s\n", problem.c_str());
 }
 
 }  // namespace
@@ -215,6 +309,7 @@ void PrintDetails(FILE* out, const DemoStructure& found) {
 int RunInspector(int argc, char** argv, FILE* out, FILE* err) {
   bool json = false;
   bool details = false;
+  bool allCommands = false;
   char currentWidth[kResolutionTextSize] = "";
   char currentHeight[kResolutionTextSize] = "";
   int firstFile = argc;
@@ -227,6 +322,8 @@ int RunInspector(int argc, char** argv, FILE* out, FILE* err) {
       json = true;
     } else if (strcmp(arg, "--details") == 0) {
       details = true;
+    } else if (strcmp(arg, "--commands") == 0) {
+      details = allCommands = true;
     } else if (strcmp(arg, "--current-res") == 0) {
       if (i + 1 >= argc || !ParseCurrentRes(argv[++i], currentWidth, currentHeight)) {
         fputs("quendrix-inspect: --current-res takes WxH, two whole numbers\n", err);
@@ -255,19 +352,24 @@ int RunInspector(int argc, char** argv, FILE* out, FILE* err) {
   for (int i = firstFile; i < argc; ++i) {
     const char* path = argv[i];
     DemoInspection demo;
-    DemoFileStatus read = InspectDemoFile(path, &demo);
+    // The messages are read only for what shows them: the summary alone
+    // stays as fast as reading the file.
+    MessageReader reader;
+    const WindowReader also = MessageWindowReader(&reader);
+    DemoFileStatus read = InspectDemoFile(path, &demo, json || details ? &also : nullptr);
     if (read != DemoFileStatus::kRead) {
       fprintf(err, "%s: %s\n", path, DemoFileMessage(read));
       status = 1;
       continue;
     }
     if (json) {
-      PrintJson(out, path, demo);
+      PrintJson(out, path, demo, MessageReaderResult(reader));
     } else {
       char summary[kSummarySize];
       ComposeSummary(demo, currentWidth, currentHeight, summary, sizeof summary);
       fprintf(out, printedSummary ? "\n%s\n" : "%s\n", summary);
-      if (details) PrintDetails(out, demo.structure);
+      if (details)
+        fputs(ComposeDetails(demo, MessageReaderResult(reader), allCommands).c_str(), out);
       printedSummary = true;
     }
   }

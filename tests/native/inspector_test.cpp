@@ -75,7 +75,10 @@ TEST_F(InspectorTest, JsonOneObjectALineWithLatin1AndEscapes) {
                          "\"mapCrc\":0,\"segments\":[],\"duration\":0,\"frames\":0,"
                          "\"viewportWidth\":null,\"viewportHeight\":null,\"intact\":false,"
                          "\"problems\":[\"No directory (its offset is 0): the recording was cut "
-                         "off.\",\"A frame at byte 544 is cut off by the end of the file.\"]}\n");
+                         "off.\",\"A frame at byte 544 is cut off by the end of the file.\"],"
+                         "\"server\":null,\"maps\":[],\"recorder\":null,\"players\":[],"
+                         "\"kills\":[],\"chat\":[],\"commands\":[],\"messagesRead\":null,"
+                         "\"messageProblems\":[]}\n");
 }
 
 TEST_F(InspectorTest, FailuresGoToStandardErrorAndTheRestIsInspected) {
@@ -153,6 +156,13 @@ TEST_F(InspectorTest, StructureKeysAndDetails) {
   std::vector<uint8_t> cut(whole.begin(), whole.end() - 200);
   std::vector<uint8_t> oldProtocol = SmallDemo("m", "");
   oldProtocol[8] = 3;
+  // The project's demos carry messages that say nothing of players.
+  const std::string noMessagesJson =
+      ",\"server\":null,\"maps\":[],\"recorder\":null,\"players\":[],\"kills\":[],"
+      "\"chat\":[],\"commands\":[],\"messagesRead\":";
+  const std::string noMessagesDetails =
+      "Server: unknown\nRecorder: unknown\nPlayers: none\nKills: 0\nChat lines: 0\n"
+      "Commands: 0\nMessages: ";
   const struct {
     const char* what;
     std::vector<uint8_t> demo;
@@ -165,27 +175,33 @@ TEST_F(InspectorTest, StructureKeysAndDetails) {
        "\"length\":1091},{\"type\":1,\"description\":\"Playback\",\"flags\":0,\"cdTrack\":-1,"
        "\"time\":0.029999999329447746,\"frames\":3,\"offset\":1635,\"length\":1764}],"
        "\"duration\":0.029999999329447746,\"frames\":3,\"viewportWidth\":1440,"
-       "\"viewportHeight\":900,\"intact\":true,\"problems\":[]}\n"},
+       "\"viewportHeight\":900,\"intact\":true,\"problems\":[]" +
+           noMessagesJson + "true,\"messageProblems\":[]}\n"},
       {"cut", cut, true,
        ",\"segments\":[],\"duration\":0.029999999329447746,\"frames\":3,\"viewportWidth\":1440,"
        "\"viewportHeight\":900,\"intact\":false,\"problems\":[\"The directory at byte 3399 lies "
-       "outside the file.\",\"A frame at byte 3349 is cut off by the end of the file.\"]}\n"},
+       "outside the file.\",\"A frame at byte 3349 is cut off by the end of the file.\"]" +
+           noMessagesJson + "true,\"messageProblems\":[]}\n"},
       {"unknown protocol", oldProtocol, true,
        ",\"mapCrc\":0,\"segments\":[],\"duration\":null,\"frames\":null,\"viewportWidth\":null,"
        "\"viewportHeight\":null,\"intact\":false,\"problems\":[\"Demo protocol 3 is not known: "
        "only 4 and 5 are read.\",\"No directory (its offset is 0): the recording was cut "
-       "off.\"]}\n"},
+       "off.\"]" +
+           noMessagesJson + "null,\"messageProblems\":[]}\n"},
       {"intact, details", whole, false,
        "Demo Res: *x*\n\nDuration: 0:00 (0.030 s)\nFrames: 3\nViewport: 1440x900\n"
        "Map CRC: 0x2923A346\n"
        "Segment 1: LOADING, type 0, flags 0, CD track -1, time 0.000 s, 0 frames, 1091 bytes at "
        "544\n"
        "Segment 2: Playback, type 1, flags 0, CD track -1, time 0.030 s, 3 frames, 1764 bytes at "
-       "1635\nIntact: yes\n"},
+       "1635\nIntact: yes\n" +
+           noMessagesDetails + "all read\n"},
       {"unknown protocol, details", oldProtocol, false,
        "Demo Res: *x*\n\nDuration: unknown\nFrames: unknown\nViewport: none\n"
        "Map CRC: 0x00000000\nIntact: no\nProblem: Demo protocol 3 is not known: only 4 and 5 "
-       "are read.\nProblem: No directory (its offset is 0): the recording was cut off.\n"},
+       "are read.\nProblem: No directory (its offset is 0): the recording was cut off.\n" +
+           noMessagesDetails +
+           "not read (only demo protocol 5 with network protocol 47 or 48 is)\n"},
   };
   for (const auto& c : cases) {
     InspectorRun run = Inspect({c.json ? "--json" : "--details", Write("d.dem", c.demo)});
@@ -196,7 +212,7 @@ TEST_F(InspectorTest, StructureKeysAndDetails) {
   // The block follows each file's nine lines; without --details nothing changes.
   const std::string path = Write("d.dem", whole);
   const std::string both = Inspect({"--details", path, path}).out;
-  EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 2 * (9 + 7) + 1) << both;
+  EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 2 * (9 + 7 + 7) + 1) << both;
   EXPECT_EQ(Inspect({path}).out.find("Duration"), std::string::npos);
 }
 

@@ -1,0 +1,987 @@
+#include "messages/message_reader.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/little_endian.h"
+#include "common/printf_format.h"
+#include "common/utf8_text.h"
+#include "messages/bit_reader.h"
+
+namespace {
+
+// Where a network-message frame of demo protocol 5 keeps its parts, counted
+// from the frame's start: after the 9-byte frame header the 436-byte client
+// state, seven sequence numbers (the incoming one first), the block's length
+// and the block.
+constexpr size_t kSequenceAt = 9 + 436;
+constexpr size_t kBlockLengthAt = kSequenceAt + 28;
+constexpr size_t kBlockAt = kBlockLengthAt + 4;
+constexpr size_t kCommandAt = 9;
+constexpr size_t kCommandSize = 64;
+constexpr uint8_t kNextSectionFrame = 5;
+
+constexpr int kFirstUserMessage = 64;
+constexpr unsigned kEntityNumbers = 2048;  // 11 bits
+constexpr size_t kSetWords = kEntityNumbers / 64;
+constexpr size_t kSequences = 256;  // updates name their base by the low byte
+
+// Names longer than this are no player's: the game cuts them at 32.
+constexpr size_t kLongestKeptName = 255;
+// Kills, chat lines, commands and players are kept up to this many bytes of
+// text and bookkeeping, so that no demo can take more memory than this.
+constexpr size_t kKeptBudget = 16 * 1024 * 1024;
+constexpr size_t kEntryCost = 64;
+
+// The delta tables that entities, client data and events are read with.
+enum Table {
+  kEventTable,
+  kWeaponTable,
+  kCustomTable,
+  kPlayerTable,
+  kEntityTable,
+  kClientTable,
+  kTableCount
+};
+const char* const kTableNames[kTableCount] = {
+    "event_t",        "weapon_data_t", "custom_entity_state_t", "entity_state_player_t",
+    "entity_state_t", "clientdata_t"};
+
+// A field as a walk needs it: how many bits its value takes, or a string.
+struct DeltaField {
+  uint16_t bits;
+  bool isString;
+};
+
+struct DeltaTable {
+  bool described = false;
+  std::vector<DeltaField> fields;
+};
+
+enum class UserKind : uint8_t { kOther, kDeathMsg, kSayText };
+
+struct UserMessage {
+  bool registered = false;
+  uint8_t size = 0;  // 255: a length byte comes first
+  UserKind kind = UserKind::kOther;
+};
+constexpr uint8_t kVariableSize = 255;
+
+const char* const kMessageNames[kFirstUserMessage] = {"svc_bad",
+                                                      "svc_nop",
+                                                      "svc_disconnect",
+                                                      "svc_event",
+                                                      "svc_version",
+                                                      "svc_setview",
+                                                      "svc_sound",
+                                                      "svc_time",
+                                                      "svc_print",
+                                                      "svc_stufftext",
+                                                      "svc_setangle",
+                                                      "svc_serverinfo",
+                                                      "svc_lightstyle",
+                                                      "svc_updateuserinfo",
+                                                      "svc_deltadescription",
+                                                      "svc_clientdata",
+                                                      "svc_stopsound",
+                                                      "svc_pings",
+                                                      "svc_particle",
+                                                      "svc_damage",
+                                                      "svc_spawnstatic",
+                                                      "svc_event_reliable",
+                                                      "svc_spawnbaseline",
+                                                      "svc_temp_entity",
+                                                      "svc_setpause",
+                                                      "svc_signonnum",
+                                                      "svc_centerprint",
+                                                      "svc_killedmonster",
+                                                      "svc_foundsecret",
+                                                      "svc_spawnstaticsound",
+                                                      "svc_intermission",
+                                                      "svc_finale",
+                                                      "svc_cdtrack",
+                                                      "svc_restore",
+                                                      "svc_cutscene",
+                                                      "svc_weaponanim",
+                                                      "svc_decalname",
+                                                      "svc_roomtype",
+                                                      "svc_addangle",
+                                                      "svc_newusermsg",
+                                                      "svc_packetentities",
+                                                      "svc_deltapacketentities",
+                                                      "svc_choke",
+                                                      "svc_resourcelist",
+                                                      "svc_newmovevars",
+                                                      "svc_resourcerequest",
+                                                      "svc_customization",
+                                                      "svc_crosshairangle",
+                                                      "svc_soundfade",
+                                                      "svc_filetxferfailed",
+                                                      "svc_hltv",
+                                                      "svc_director",
+                                                      "svc_voiceinit",
+                                                      "svc_voicedata",
+                                                      "svc_sendextrainfo",
+                                                      "svc_timescale",
+                                                      "svc_resourcelocation",
+                                                      "svc_sendcvarvalue",
+                                                      "svc_sendcvarvalue2",
+                                                      "svc_exec",
+                                                      "id 60",
+                                                      "id 61",
+                                                      "id 62",
+                                                      "id 63"};
+
+// The size of a body that its id fixes, or -1.
+int FixedBody(int id) {
+  switch (id) {
+    case 1:
+    case 19:
+    case 27:
+    case 28:
+    case 30:
+    case 42: return 0;
+    case 24:
+    case 25: return 1;
+    case 5:
+    case 16:
+    case 32:
+    case 35:
+    case 37:
+    case 38:
+    case 47: return 2;
+    case 4:
+    case 7:
+    case 48:
+    case 55: return 4;
+    case 10: return 6;
+    case 45: return 8;
+    case 18: return 11;
+    case 29: return 14;
+  }
+  return -1;
+}
+
+// Temp entities: the bytes after the type byte, by type; 0 for those that
+// are not valid, -1 for the two whose size their bytes tell.
+constexpr int8_t kTempEntityBodies[128] = {
+    24, 20, 6,  11, 6,  10, 12, 17, 16, 6,  6,  6, 8,  -1, 9,  19, 0,  10, 16, 24, 24, 24,
+    10, 11, 16, 19, 0,  12, 16, -1, 17, 17, 0,  0, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0, 0,  0,  0,  0,  0,  0,  0,  0,  0,  0,
+    0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  0,  2, 10, 14, 12, 14, 9,  5,  17, 13, 24, 9,
+    17, 7,  10, 19, 19, 12, 7,  7,  9,  16, 18, 6, 10, 13, 7,  1,  18, 15};
+constexpr uint8_t kBspDecal = 13;
+constexpr uint8_t kTextMessage = 29;
+
+// A range of frames walked, one after another.
+struct FrameRange {
+  uint64_t begin, end;
+  bool loading;    // a loading segment: its messages count at time 0
+  bool findParts;  // no sound directory: the loading and playback parts
+};
+
+using EntitySet = uint64_t[kSetWords];
+
+}  // namespace
+
+struct MessageReaderState {
+  bool readsMessages = false;
+  uint64_t size = 0;
+  // The frames.
+  std::vector<FrameRange> ranges;
+  size_t range = 0;
+  uint64_t at = 0;
+  enum Part { kLoading, kLoadingClosed, kPlayback } part = kLoading;
+  std::vector<uint8_t> carried;  // a frame that the window cut, so far
+  // What outlives a frame.
+  DeltaTable tables[kTableCount];
+  UserMessage userMessages[256];
+  int maxClients = 0;
+  int instancedBaselines = 0;
+  bool hltv = false;
+  bool deathMsgHeadshot = false;  // the last server info's game adds the byte
+  std::string slotNames[256];     // as stored, not yet UTF-8
+  EntitySet entitySets[kSequences] = {};
+  bool entitySetKnown[kSequences] = {};
+  // The plain search for names in demos whose messages are not read.
+  uint64_t searchedTo = 0;
+  size_t matched = 0;
+  bool inName = false;
+  std::string name;
+  // Findings.
+  DemoMessages found;
+  size_t kept = 0;
+  bool anyBlockLost = false;
+};
+
+namespace {
+
+// The block of one frame being read.
+struct Block {
+  MessageReaderState* state;
+  BitReader in;
+  double time;
+  uint8_t sequence;
+  int id = 0;
+  std::string fault;  // why the rest of the block cannot be read
+  bool readEntities = false;
+
+  bool Fault(const char* format, ...) PRINTF_FORMAT(2, 3);
+};
+
+bool Block::Fault(const char* format, ...) {
+  if (fault.empty()) {
+    char text[256];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    fault = text;
+  }
+  return false;
+}
+
+const char* MessageName(int id) {
+  return id < kFirstUserMessage ? kMessageNames[id] : "a user message";
+}
+
+// The outcome of a message: read whole, or the first fault found.
+bool Checked(Block& b) {
+  return !b.in.failed() || b.Fault("%s runs past the end of the block", MessageName(b.id));
+}
+
+bool Afford(MessageReaderState* state, size_t bytes) {
+  if (state->kept + bytes + kEntryCost > kKeptBudget) {
+    ++state->found.notKept;
+    return false;
+  }
+  state->kept += bytes + kEntryCost;
+  return true;
+}
+
+std::string Trimmed(const char* text, size_t length, const char* blanks) {
+  size_t from = 0;
+  while (from < length && strchr(blanks, text[from]) != nullptr && text[from] != '\0') ++from;
+  while (length > from && strchr(blanks, text[length - 1]) != nullptr && text[length - 1] != '\0') {
+    --length;
+  }
+  return std::string(text + from, length - from);
+}
+
+void AddCommand(MessageReaderState* state, double time, const char* text, size_t length,
+                bool fromServer) {
+  std::string command = TextAsUtf8(Trimmed(text, length, " \t\r\n"));
+  if (!Afford(state, command.size())) return;
+  state->found.commands.push_back({time, std::move(command), fromServer});
+}
+
+void AddPlayer(MessageReaderState* state, const std::string& stored) {
+  if (stored.empty()) return;
+  std::string name = TextAsUtf8(stored);
+  std::vector<std::string>& players = state->found.players;
+  if (std::find(players.begin(), players.end(), name) != players.end()) return;
+  if (Afford(state, name.size())) players.push_back(std::move(name));
+}
+
+SlotName NameOfEntity(const MessageReaderState* state, int entity) {
+  SlotName slot;
+  if (entity <= 0 || state->slotNames[entity - 1].empty()) return slot;
+  slot.known = true;
+  slot.name = TextAsUtf8(state->slotNames[entity - 1]);
+  return slot;
+}
+
+// The value of the key "name" in a user info text of \key\value pairs.
+std::string NameInUserInfo(const char* info, size_t length) {
+  const char* end = info + length;
+  const char* p = info < end && *info == '\\' ? info + 1 : info;
+  while (p < end) {
+    const char* keyEnd = std::find(p, end, '\\');
+    const char* value = keyEnd < end ? keyEnd + 1 : end;
+    const char* valueEnd = std::find(value, end, '\\');
+    if (keyEnd - p == 4 && memcmp(p, "name", 4) == 0) {
+      return std::string(value, std::min<size_t>(valueEnd - value, kLongestKeptName));
+    }
+    p = valueEnd < end ? valueEnd + 1 : end;
+  }
+  return std::string();
+}
+
+bool IsCounterStrike(const std::string& gameDir) {
+  auto same = [&](const char* name) {
+    return gameDir.size() == strlen(name) &&
+           std::equal(gameDir.begin(), gameDir.end(), name,
+                      [](char a, char b) { return (a >= 'A' && a <= 'Z' ? a + 32 : a) == b; });
+  };
+  return same("cstrike") || same("czero");
+}
+
+// One delta of a table: which fields change, then their values, which a walk
+// steps over.
+bool SkipDelta(Block& b, Table which) {
+  const DeltaTable& table = b.state->tables[which];
+  if (!table.described) {
+    return b.Fault("%s needs the delta table %s, which the demo has not described",
+                   MessageName(b.id), kTableNames[which]);
+  }
+  const unsigned maskBytes = b.in.Bits(3);
+  uint64_t mask = 0;
+  for (unsigned i = 0; i < maskBytes; ++i) mask |= uint64_t{b.in.Bits(8)} << (8 * i);
+  const size_t fields = table.fields.size();
+  if (fields < 64 && (mask >> fields) != 0) {
+    return b.Fault("%s marks field %d of %s, which has %zu", MessageName(b.id),
+                   63 - __builtin_clzll(mask), kTableNames[which], fields);
+  }
+  while (mask != 0 && !b.in.failed()) {
+    const DeltaField& field = table.fields[static_cast<size_t>(__builtin_ctzll(mask))];
+    mask &= mask - 1;
+    if (field.isString) {
+      b.in.SkipBitString();
+    } else {
+      b.in.SkipBits(field.bits);
+    }
+  }
+  return Checked(b);
+}
+
+// Field types of a delta description.
+constexpr uint32_t kTimeWindow8 = 32;
+constexpr uint32_t kStringField = 128;
+
+// svc_deltadescription: a table described with the engine's own fixed
+// description of a field: type (32 bits), name (string), offset (16), size
+// (8), significant bits (8), two multipliers (32 each).
+bool ReadDeltaDescription(Block& b) {
+  size_t nameLength;
+  const char* name = b.in.String(&nameLength);
+  const int fieldCount = static_cast<uint16_t>(b.in.Short());
+  if (!Checked(b)) return false;
+  DeltaTable table;
+  table.described = true;
+  for (int i = 0; i < fieldCount && !b.in.failed(); ++i) {
+    const unsigned maskBytes = b.in.Bits(3);
+    uint32_t mask = 0;
+    for (unsigned k = 0; k < maskBytes; ++k) mask |= b.in.Bits(8) << (8 * k);
+    if (mask >> 7 != 0) {
+      return b.Fault("svc_deltadescription marks field %d of a field's description, which has 7",
+                     31 - __builtin_clz(mask));
+    }
+    uint32_t type = 0, bits = 0;
+    if (mask & 1) type = b.in.Bits(32);
+    if (mask & 2) b.in.SkipBitString();
+    if (mask & 4) b.in.SkipBits(16);
+    if (mask & 8) b.in.SkipBits(8);
+    if (mask & 16) bits = b.in.Bits(8);
+    if (mask & 32) b.in.SkipBits(32);
+    if (mask & 64) b.in.SkipBits(32);
+    const bool isString = (type & kStringField) != 0;
+    table.fields.push_back({static_cast<uint16_t>((type & kTimeWindow8) ? 8 : bits), isString});
+  }
+  if (!Checked(b)) return false;
+  for (int which = 0; which < kTableCount; ++which) {
+    if (strlen(kTableNames[which]) == nameLength &&
+        memcmp(name, kTableNames[which], nameLength) == 0) {
+      b.state->tables[which] = std::move(table);
+    }
+  }
+  return true;
+}
+
+Table EntityTable(const MessageReaderState* state, int number, bool custom) {
+  if (custom) return kCustomTable;
+  return number >= 1 && number <= state->maxClients ? kPlayerTable : kEntityTable;
+}
+
+bool ReadSpawnBaseline(Block& b) {
+  while (!b.in.failed() && b.in.PeekBits(16) != 0xFFFF) {
+    const int number = static_cast<int>(b.in.Bits(11));
+    const bool custom = (b.in.Bits(2) & 1) == 0;
+    if (!SkipDelta(b, EntityTable(b.state, number, custom))) return false;
+  }
+  b.in.SkipBits(16);
+  const int instanced = static_cast<int>(b.in.Bits(6));
+  for (int i = 0; i < instanced && !b.in.failed(); ++i) {
+    if (!SkipDelta(b, kEntityTable)) return false;
+  }
+  if (!b.in.failed()) b.state->instancedBaselines = instanced;
+  return Checked(b);
+}
+
+int CountOf(const EntitySet& set) {
+  int count = 0;
+  for (uint64_t word : set) count += __builtin_popcountll(word);
+  return count;
+}
+
+// svc_packetentities (full) and svc_deltapacketentities: entity headers and
+// deltas up to 16 zero bits. The entities of the update are kept by its
+// sequence, and its count checked against them where its base is known.
+bool ReadPacketEntities(Block& b, bool full) {
+  MessageReaderState* state = b.state;
+  const int count = static_cast<uint16_t>(b.in.Short());
+  const uint8_t base = full ? 0 : b.in.Byte();
+  const bool baseKnown = full || state->entitySetKnown[base];
+  EntitySet entities = {};
+  if (!full && baseKnown) memcpy(entities, state->entitySets[base], sizeof entities);
+  int number = 0;
+  while (!b.in.failed() && b.in.PeekBits(16) != 0) {
+    bool removed = false;
+    if (full && b.in.Bit()) {
+      ++number;
+    } else {
+      if (!full) removed = b.in.Bit();
+      number =
+          b.in.Bit() ? static_cast<int>(b.in.Bits(11)) : number + static_cast<int>(b.in.Bits(6));
+    }
+    const unsigned slot = static_cast<unsigned>(number) % kEntityNumbers;
+    const uint64_t bit = uint64_t{1} << (slot % 64);
+    if (removed) {
+      entities[slot / 64] &= ~bit;
+      continue;
+    }
+    entities[slot / 64] |= bit;
+    const bool custom = b.in.Bit();
+    const bool instanced = state->instancedBaselines > 0 && b.in.Bit();
+    if (instanced) b.in.SkipBits(6);
+    if (full && !instanced && b.in.Bit()) b.in.SkipBits(6);
+    if (!SkipDelta(b, EntityTable(state, number, custom))) return false;
+  }
+  b.in.SkipBits(16);
+  if (!Checked(b)) return false;
+  b.readEntities = true;
+  state->entitySetKnown[b.sequence] = baseKnown;
+  if (!baseKnown) return true;
+  const int made = CountOf(entities);
+  if (made != count) {
+    state->entitySetKnown[b.sequence] = false;
+    return b.Fault("%s counts %d entities where its base and changes make %d", MessageName(b.id),
+                   count, made);
+  }
+  memcpy(state->entitySets[b.sequence], entities, sizeof entities);
+  return true;
+}
+
+bool ReadClientData(Block& b) {
+  if (b.state->hltv) return true;  // a proxy is sent none
+  if (b.in.Bit()) b.in.SkipBits(8);
+  if (!SkipDelta(b, kClientTable)) return false;
+  while (!b.in.failed() && b.in.Bit()) {
+    b.in.SkipBits(6);
+    if (!SkipDelta(b, kWeaponTable)) return false;
+  }
+  return Checked(b);
+}
+
+bool ReadEvents(Block& b) {
+  const unsigned count = b.in.Bits(5);
+  for (unsigned i = 0; i < count && !b.in.failed(); ++i) {
+    b.in.SkipBits(10);
+    if (b.in.Bit()) {
+      b.in.SkipBits(11);
+      if (b.in.Bit() && !SkipDelta(b, kEventTable)) return false;
+    }
+    if (b.in.Bit()) b.in.SkipBits(16);
+  }
+  return Checked(b);
+}
+
+bool ReadReliableEvent(Block& b) {
+  b.in.SkipBits(10);
+  if (!SkipDelta(b, kEventTable)) return false;
+  if (b.in.Bit()) b.in.SkipBits(16);
+  return Checked(b);
+}
+
+bool ReadSound(Block& b) {
+  const uint32_t flags = b.in.Bits(9);
+  b.in.SkipBits((flags & 1 ? 8 : 0) + (flags & 2 ? 8 : 0) + 3 + 11 + (flags & 4 ? 16 : 8));
+  b.in.SkipBitVector();
+  if (flags & 8) b.in.SkipBits(8);
+  return Checked(b);
+}
+
+bool ReadPings(Block& b) {
+  while (!b.in.failed() && b.in.Bit()) b.in.SkipBits(24);
+  return Checked(b);
+}
+
+bool ReadResourceList(Block& b) {
+  const unsigned count = b.in.Bits(12);
+  for (unsigned i = 0; i < count && !b.in.failed(); ++i) {
+    b.in.SkipBits(4);
+    b.in.SkipBitString();
+    b.in.SkipBits(12 + 24);
+    if (b.in.Bits(3) & 4) b.in.SkipBits(128);
+    if (b.in.Bit()) b.in.SkipBits(256);
+  }
+  if (b.in.Bit()) {
+    while (!b.in.failed() && b.in.Bit()) b.in.SkipBits(b.in.Bit() ? 5 : 10);
+  }
+  return Checked(b);
+}
+
+bool ReadTempEntity(Block& b) {
+  const uint8_t type = b.in.Byte();
+  const int size = type < 128 ? kTempEntityBodies[type] : 0;
+  if (size == 0 && !b.in.failed()) {
+    return b.Fault("svc_temp_entity of unknown type %d", type);
+  }
+  if (type == kBspDecal) {
+    b.in.SkipBytes(8);
+    if (b.in.Short() != 0) b.in.SkipBytes(2);
+  } else if (type == kTextMessage) {
+    b.in.SkipBytes(5);
+    const uint8_t effect = b.in.Byte();
+    b.in.SkipBytes(14 + (effect == 2 ? 2 : 0));
+    b.in.SkipString();
+  } else {
+    b.in.SkipBytes(static_cast<size_t>(size));
+  }
+  return Checked(b);
+}
+
+bool ReadServerInfo(Block& b) {
+  MessageReaderState* state = b.state;
+  b.in.SkipBytes(4 + 4 + 4 + 16);
+  const int maxClients = b.in.Byte();
+  const int slot = b.in.Byte();
+  b.in.SkipBytes(1);
+  size_t length;
+  const char* text = b.in.String(&length);
+  const std::string gameDir(text, length);
+  text = b.in.String(&length);
+  const std::string hostName(text, length);
+  text = b.in.String(&length);
+  const std::string mapFile(text, length);
+  b.in.SkipString();  // the server's map cycle
+  if (b.in.Byte() != 0) b.in.SkipBytes(b.in.Byte() + 16u);
+  if (!Checked(b)) return false;
+  state->maxClients = maxClients;
+  state->deathMsgHeadshot = IsCounterStrike(gameDir);
+  DemoMessages& found = state->found;
+  if (!found.hasServer) {
+    found.hasServer = true;
+    found.server = {TextAsUtf8(hostName), TextAsUtf8(gameDir), TextAsUtf8(mapFile), maxClients};
+  }
+  std::string map = TextAsUtf8(mapFile);
+  if (Afford(state, map.size())) found.maps.push_back(std::move(map));
+  found.hasRecorder = true;
+  found.recorderSlot = slot;
+  return true;
+}
+
+bool ReadUserInfo(Block& b) {
+  const uint8_t slot = b.in.Byte();
+  b.in.SkipBytes(4);
+  size_t length;
+  const char* info = b.in.String(&length);
+  b.in.SkipBytes(16);
+  if (!Checked(b)) return false;
+  std::string name = NameInUserInfo(info, length);
+  AddPlayer(b.state, name);
+  b.state->slotNames[slot] = std::move(name);
+  return true;
+}
+
+// The NUL-terminated texts of a user message's body, the last one possibly
+// cut by the body's end.
+std::vector<std::string> BodyTexts(const uint8_t* body, size_t size) {
+  std::vector<std::string> texts;
+  const char* p = reinterpret_cast<const char*>(body);
+  const char* end = p + size;
+  while (p < end) {
+    const char* nul = std::find(p, end, '\0');
+    texts.emplace_back(p, nul);
+    p = nul < end ? nul + 1 : end;
+  }
+  return texts;
+}
+
+// Chat as players read it: colour codes and other control bytes removed,
+// blanks trimmed at both ends.
+std::string ChatText(const std::string& text) {
+  std::string shown;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x20) shown += c;
+  }
+  return TextAsUtf8(Trimmed(shown.data(), shown.size(), " "));
+}
+
+void ReadDeathMsg(Block& b, const uint8_t* body, size_t size) {
+  MessageReaderState* state = b.state;
+  const size_t textAt = state->deathMsgHeadshot ? 3 : 2;
+  if (size < textAt) return;
+  Kill kill;
+  kill.time = b.time;
+  kill.killer = NameOfEntity(state, body[0]);
+  kill.victim = NameOfEntity(state, body[1]);
+  kill.headshot = state->deathMsgHeadshot ? body[2] != 0 : -1;
+  const std::vector<std::string> texts = BodyTexts(body + textAt, size - textAt);
+  kill.weapon = texts.empty() ? std::string() : TextAsUtf8(texts[0]);
+  if (Afford(state, kill.killer.name.size() + kill.victim.name.size() + kill.weapon.size())) {
+    state->found.kills.push_back(std::move(kill));
+  }
+}
+
+// A sender byte and texts S0, S1, ...: S0 is either a token of the game's
+// (the line is S2) or a format whose "%s" take S1, S2, ... in turn.
+void ReadSayText(Block& b, const uint8_t* body, size_t size) {
+  if (size < 1) return;
+  ChatLine line;
+  line.time = b.time;
+  line.sender = NameOfEntity(b.state, body[0]);
+  const std::vector<std::string> texts = BodyTexts(body + 1, size - 1);
+  if (!texts.empty() && !texts[0].empty() && texts[0][0] == '#') {
+    line.hasKind = true;
+    line.kind = TextAsUtf8(texts[0].substr(1));
+    line.text = ChatText(texts.size() > 2 ? texts[2] : std::string());
+  } else if (!texts.empty()) {
+    std::string text;
+    size_t next = 1;
+    const std::string& format = texts[0];
+    for (size_t i = 0; i < format.size(); ++i) {
+      if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's') {
+        if (next < texts.size()) text += texts[next];
+        ++next;
+        ++i;
+      } else {
+        text += format[i];
+      }
+    }
+    line.text = ChatText(text);
+  }
+  if (Afford(b.state, line.sender.name.size() + line.kind.size() + line.text.size())) {
+    b.state->found.chat.push_back(std::move(line));
+  }
+}
+
+bool ReadUserMessage(Block& b) {
+  const UserMessage& message = b.state->userMessages[b.id];
+  if (!message.registered) return b.Fault("user message %d was never registered", b.id);
+  const size_t size = message.size == kVariableSize ? b.in.Byte() : message.size;
+  const uint8_t* body = b.in.Take(size);
+  if (body == nullptr) return b.Fault("user message %d runs past the end of the block", b.id);
+  if (message.kind == UserKind::kDeathMsg) ReadDeathMsg(b, body, size);
+  if (message.kind == UserKind::kSayText) ReadSayText(b, body, size);
+  return true;
+}
+
+bool ReadNewUserMessage(Block& b) {
+  const uint8_t id = b.in.Byte();
+  const uint8_t size = b.in.Byte();
+  const uint8_t* name = b.in.Take(16);
+  if (!Checked(b)) return false;
+  const size_t length = std::find(name, name + 16, 0) - name;
+  auto is = [&](const char* wanted) {
+    return strlen(wanted) == length && memcmp(name, wanted, length) == 0;
+  };
+  UserMessage& message = b.state->userMessages[id];
+  message.registered = true;
+  message.size = size;
+  message.kind = is("DeathMsg")  ? UserKind::kDeathMsg
+                 : is("SayText") ? UserKind::kSayText
+                                 : UserKind::kOther;
+  return true;
+}
+
+bool ReadMessage(Block& b) {
+  BitReader& in = b.in;
+  const int id = b.id;
+  if (id >= kFirstUserMessage) return ReadUserMessage(b);
+  const int fixed = FixedBody(id);
+  if (fixed >= 0) {
+    in.SkipBytes(static_cast<size_t>(fixed));
+    return Checked(b);
+  }
+  switch (id) {
+    case 2:
+    case 8:
+    case 26:
+    case 31:
+    case 34:
+    case 49:
+    case 56:
+    case 57: in.SkipString(); break;
+    case 3: return ReadEvents(b);
+    case 6: return ReadSound(b);
+    case 9: {
+      size_t length;
+      const char* text = in.String(&length);
+      if (!Checked(b)) return false;
+      AddCommand(b.state, b.time, text, length, true);
+      return true;
+    }
+    case 11: return ReadServerInfo(b);
+    case 12:
+    case 36:
+      in.SkipBytes(1);
+      in.SkipString();
+      break;
+    case 13: return ReadUserInfo(b);
+    case 14: return ReadDeltaDescription(b);
+    case 15: return ReadClientData(b);
+    case 17: return ReadPings(b);
+    case 20:
+      in.SkipBytes(16);
+      if (in.Byte() != 0) in.SkipBytes(5);
+      break;
+    case 21: return ReadReliableEvent(b);
+    case 22: return ReadSpawnBaseline(b);
+    case 23: return ReadTempEntity(b);
+    case 33: {
+      in.SkipString();
+      const int count = in.Byte();
+      for (int i = 0; i < count && !in.failed(); ++i) in.SkipString();
+      break;
+    }
+    case 39: return ReadNewUserMessage(b);
+    case 40: return ReadPacketEntities(b, true);
+    case 41: return ReadPacketEntities(b, false);
+    case 43: return ReadResourceList(b);
+    case 44:
+      in.SkipBytes(97);
+      in.SkipString();
+      break;
+    case 46: {
+      in.SkipBytes(2);
+      in.SkipString();
+      in.SkipBytes(6);
+      if (in.Byte() & 4) in.SkipBytes(16);
+      break;
+    }
+    case 50: {
+      const uint8_t command = in.Byte();
+      if (command == 0 && !in.failed()) b.state->hltv = true;
+      if (command == 1) in.SkipBytes(10);
+      break;
+    }
+    case 51: in.SkipBytes(in.Byte()); break;
+    case 52:
+    case 54:
+      in.SkipString();
+      in.SkipBytes(1);
+      break;
+    case 53: {
+      in.SkipBytes(1);
+      in.SkipBytes(static_cast<uint16_t>(in.Short()));
+      break;
+    }
+    case 58:
+      in.SkipBytes(4);
+      in.SkipString();
+      break;
+    case 59:
+      if (in.Byte() != 0) in.SkipBytes(1);
+      break;
+    default: return b.Fault("%s is not a message of network protocol 48", MessageName(id));
+  }
+  return Checked(b);
+}
+
+void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, double time,
+               uint8_t sequence, uint64_t frameOffset) {
+  Block b = {state, BitReader(bytes, size), time, sequence, 0, std::string(), false};
+  for (int index = 1; !b.in.AtEnd(); ++index) {
+    b.id = b.in.Byte();
+    if (!ReadMessage(b)) {
+      state->anyBlockLost = true;
+      // An update that this block may have held is lost: its sequence
+      // names no known entities.
+      if (!b.readEntities) state->entitySetKnown[sequence] = false;
+      char where[96];
+      snprintf(where, sizeof where, "The frame at byte %llu: message %d of its block, ",
+               static_cast<unsigned long long>(frameOffset), index);
+      state->found.problems.push_back(where + b.fault + "; the rest of the block was not read.");
+      return;
+    }
+    b.in.AlignToByte();
+  }
+}
+
+void ReadFrame(MessageReaderState* state, const FrameRange& range, const uint8_t* frame,
+               size_t size) {
+  const uint8_t type = frame[0];
+  const bool loading =
+      range.loading || (range.findParts && state->part != MessageReaderState::kPlayback);
+  const double time = loading ? 0.0 : LoadLeFloat(frame + 1);
+  if (type == 0 || type == 1) {
+    ReadBlock(state, frame + kBlockAt, size - kBlockAt, time, frame[kSequenceAt], state->at);
+  } else if (type == 3) {
+    const char* text = reinterpret_cast<const char*>(frame + kCommandAt);
+    AddCommand(state, time, text, strnlen(text, kCommandSize), false);
+  }
+}
+
+// Without a sound directory the walk follows the loading part through its
+// run of next-section frames and the playback part to its own; true when the
+// frame just read ended the playback part.
+bool EndsParts(MessageReaderState* state, uint8_t type) {
+  const bool nextSection = type == kNextSectionFrame;
+  switch (state->part) {
+    case MessageReaderState::kLoading:
+      if (nextSection) state->part = MessageReaderState::kLoadingClosed;
+      return false;
+    case MessageReaderState::kLoadingClosed:
+      if (!nextSection) state->part = MessageReaderState::kPlayback;
+      return false;
+    case MessageReaderState::kPlayback: return nextSection;
+  }
+  return false;
+}
+
+void EndRange(MessageReaderState* state) {
+  state->carried.clear();
+  if (++state->range < state->ranges.size()) state->at = state->ranges[state->range].begin;
+}
+
+void ReadFrames(MessageReaderState* state, const uint8_t* window, size_t size, uint64_t offset) {
+  const uint64_t windowEnd = offset + size;
+  while (state->range < state->ranges.size()) {
+    const FrameRange& range = state->ranges[state->range];
+    std::vector<uint8_t>& carried = state->carried;
+    const uint8_t* frame;
+    size_t have;
+    if (carried.empty()) {
+      if (state->at >= range.end) {
+        EndRange(state);
+        continue;
+      }
+      if (state->at >= windowEnd || state->at < offset) return;
+      frame = window + (state->at - offset);
+      have = static_cast<size_t>(std::min(windowEnd, range.end) - state->at);
+    } else {
+      frame = carried.data();
+      have = carried.size();
+    }
+    const uint64_t need = FrameSize(5, frame, have);
+    if (need == 0 || need > range.end - state->at) {
+      EndRange(state);
+      continue;
+    }
+    if (need > have) {
+      // The frame goes on in the windows to come: it is gathered here.
+      const uint64_t from = state->at + have;
+      if (from >= windowEnd || from < offset) {
+        if (carried.empty()) carried.assign(frame, frame + have);
+        return;
+      }
+      const size_t taken = static_cast<size_t>(std::min<uint64_t>(need - have, windowEnd - from));
+      if (carried.empty()) carried.assign(frame, frame + have);
+      carried.insert(carried.end(), window + (from - offset), window + (from - offset) + taken);
+      continue;
+    }
+    const bool ended = range.findParts && EndsParts(state, frame[0]);
+    ReadFrame(state, range, frame, static_cast<size_t>(need));
+    state->at += need;
+    carried.clear();
+    if (ended) EndRange(state);
+  }
+}
+
+// The plain search: "\name\", then the name up to the next "\" or NUL.
+void SearchNames(MessageReaderState* state, const uint8_t* window, size_t size, uint64_t offset) {
+  static const char kKey[] = "\\name\\";
+  const uint64_t from = std::max(state->searchedTo, offset);
+  for (uint64_t at = from; at < offset + size; ++at) {
+    const char c = static_cast<char>(window[at - offset]);
+    if (state->inName) {
+      if (c == '\\' || c == '\0') {
+        AddPlayer(state, state->name);
+        state->inName = false;
+        state->name.clear();
+        state->matched = c == '\\' ? 1 : 0;
+      } else if (state->name.size() < kLongestKeptName) {
+        state->name += c;
+      }
+      continue;
+    }
+    if (c == kKey[state->matched]) {
+      if (++state->matched == sizeof kKey - 1) {
+        state->inName = true;
+        state->matched = 0;
+      }
+    } else {
+      state->matched = c == '\\' ? 1 : 0;
+    }
+  }
+  state->searchedTo = std::max(from, offset + size);
+}
+
+}  // namespace
+
+MessageReader::MessageReader() : state(new MessageReaderState) {}
+MessageReader::~MessageReader() = default;
+
+void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadDemoAt readAt,
+                        void* source) {
+  reader->state.reset(new MessageReaderState);
+  MessageReaderState* state = reader->state.get();
+  state->size = found.fileSize;
+  uint8_t header[kDemoHeaderSize] = {};
+  readAt(source, 0, header, sizeof header);
+  const int32_t networkProtocol = LoadLeInt32(header + 12);
+  const char* gameDir = reinterpret_cast<const char*>(header + 276);
+  state->deathMsgHeadshot = IsCounterStrike(std::string(gameDir, strnlen(gameDir, 264)));
+  state->readsMessages =
+      found.demoProtocol == 5 && (networkProtocol == 47 || networkProtocol == 48);
+  if (!state->readsMessages) return;
+  state->found.read = MessagesRead::kAll;
+  if (found.segments.empty()) {
+    state->ranges.push_back({kDemoHeaderSize, found.fileSize, false, true});
+  } else {
+    // In the file's order, each frame once: a segment that overlaps one
+    // before it is left to the structure's problems.
+    for (const DemoSegment& segment : found.segments) {
+      const uint64_t begin = static_cast<uint32_t>(segment.offset);
+      state->ranges.push_back(
+          {begin, begin + static_cast<uint32_t>(segment.length), segment.type == 0, false});
+    }
+    std::stable_sort(state->ranges.begin(), state->ranges.end(),
+                     [](const FrameRange& a, const FrameRange& b) { return a.begin < b.begin; });
+    uint64_t end = 0;
+    std::vector<FrameRange> kept;
+    for (const FrameRange& range : state->ranges) {
+      if (range.begin < end) continue;
+      kept.push_back(range);
+      end = range.end;
+    }
+    state->ranges.swap(kept);
+  }
+  state->at = state->ranges.front().begin;
+}
+
+void ReadMessagesPiece(MessageReader* reader, const uint8_t* window, size_t size, uint64_t offset) {
+  MessageReaderState* state = reader->state.get();
+  if (state->readsMessages) {
+    ReadFrames(state, window, size, offset);
+  } else {
+    SearchNames(state, window, size, offset);
+  }
+}
+
+DemoMessages MessageReaderResult(const MessageReader& reader) {
+  const MessageReaderState* state = reader.state.get();
+  DemoMessages found = state->found;
+  if (found.hasRecorder) found.recorderName = NameOfEntity(state, found.recorderSlot + 1);
+  if (state->readsMessages) {
+    found.read = state->anyBlockLost ? MessagesRead::kNotAll : MessagesRead::kAll;
+  }
+  return found;
+}
+
+WindowReader MessageWindowReader(MessageReader* reader) {
+  WindowReader also;
+  also.start = [](void* to, const DemoStructure& found, ReadDemoAt readAt, void* source) {
+    StartMessageReader(static_cast<MessageReader*>(to), found, readAt, source);
+  };
+  also.read = [](void* to, const uint8_t* window, size_t size, uint64_t offset) {
+    ReadMessagesPiece(static_cast<MessageReader*>(to), window, size, offset);
+  };
+  also.reader = reader;
+  return also;
+}

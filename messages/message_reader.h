@@ -1,0 +1,40 @@
+// The reader of a demo's server messages (demo protocol 5, network protocols
+// 47 and 48), given the demo's bytes window by window as the inspection reads
+// them. It walks the frames of the segments that the structure walk uses and
+// keeps only the state that outlives a frame: the delta tables the demo
+// describes, the user messages it registers, max players, the HLTV flag, the
+// slots' names and each update's entity numbers by sequence. Demos of other
+// protocols are searched for player names in plain text. Portable: no
+// platform headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "demo/demo_structure.h"
+#include "demo/demo_summary.h"
+#include "messages/demo_messages.h"
+
+struct MessageReaderState;
+
+struct MessageReader {
+  MessageReader();
+  ~MessageReader();
+  std::unique_ptr<MessageReaderState> state;
+};
+
+// Once the walk has read the header and the directory (StartDemoWalk): the
+// header's fields and the directory's segments decide what is read.
+void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadDemoAt readAt,
+                        void* source);
+
+// window holds size bytes of the demo from offset on; windows come in order,
+// each starting no later than where the previous ended.
+void ReadMessagesPiece(MessageReader* reader, const uint8_t* window, size_t size, uint64_t offset);
+
+// What was found, once the last window has been read.
+DemoMessages MessageReaderResult(const MessageReader& reader);
+
+// The reader as one that an inspection hands its windows to.
+WindowReader MessageWindowReader(MessageReader* reader);
