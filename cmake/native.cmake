@@ -13,6 +13,7 @@ add_executable(quendrix_native_tests
   tests/native/scan_differential_test.cpp
   tests/native/demo_summary_test.cpp
   tests/native/demo_structure_test.cpp
+  tests/native/messages_test.cpp
   tests/native/demo_writer_test.cpp
   tests/native/inspector_test.cpp
   tests/native/repair_test.cpp
@@ -44,7 +45,7 @@ set(SAMPLE_DIR ${CMAKE_BINARY_DIR}/sample)
 add_custom_command(
   OUTPUT ${SAMPLE_DIR}/qx_courtyard.dem ${SAMPLE_DIR}/maps/qx_courtyard.bmp
   COMMAND ${CMAKE_COMMAND} -E make_directory ${SAMPLE_DIR}/maps
-  COMMAND quendrix-make-demo --map qx_courtyard --mod valve --res 800x600
+  COMMAND quendrix-make-demo --map qx_courtyard --mod valve --res 800x600 --story
           --preview ${SAMPLE_DIR}/maps/qx_courtyard.bmp ${SAMPLE_DIR}/qx_courtyard.dem
   DEPENDS quendrix-make-demo
   COMMENT "Writing the sample demo and its map preview")

@@ -103,7 +103,7 @@ if(QUENDRIX_RUNS_UNDER_WINE)
     OUTPUT ${CMAKE_BINARY_DIR}/sample/qx_courtyard.dem ${CMAKE_BINARY_DIR}/maps/qx_courtyard.bmp
     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/sample ${CMAKE_BINARY_DIR}/maps
     COMMAND ${CMAKE_BINARY_DIR}/wine-run $<TARGET_FILE:quendrix-make-demo> --map qx_courtyard
-            --mod valve --res 800x600 --preview maps/qx_courtyard.bmp sample/qx_courtyard.dem
+            --mod valve --res 800x600 --story --preview maps/qx_courtyard.bmp sample/qx_courtyard.dem
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DEPENDS quendrix-make-demo
     COMMENT "Writing the sample demo and its map preview")

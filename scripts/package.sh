@@ -22,7 +22,7 @@ mkdir -p "$stage/maps" "$stage/sample" dist
 while read -r program; do
   cp "build/win32/$program" "$stage/"
 done <build/win32/shipped-programs.txt
-build/native/quendrix-make-demo --map qx_courtyard --mod valve --res 800x600 \
+build/native/quendrix-make-demo --map qx_courtyard --mod valve --res 800x600 --story \
   --preview "$stage/maps/qx_courtyard.bmp" "$stage/sample/qx_courtyard.dem" >/dev/null
 # Windows line ends, for Notepad.
 sed -e "s/@VERSION@/$version/" -e 's/$/\r/' scripts/package-readme.txt >"$stage/README.txt"

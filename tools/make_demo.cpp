@@ -9,6 +9,7 @@
 
 #include "tools/bitmap_writer.h"
 #include "tools/demo_writer.h"
+#include "tools/message_writer.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ const char kUsage[] =
     "  --frames N        playback frames (default 200)\n"
     "  --size BYTES      enough frames for a file of at least this size\n"
     "  --seed N          seed of the frame contents (default 1)\n"
+    "  --story           a server, two players, a kill and a line of chat\n"
     "  --preview FILE    also write the map's preview bitmap (252 x 192) to FILE\n";
 
 bool WriteFile(const char* path, const std::vector<uint8_t>& bytes) {
@@ -42,6 +44,7 @@ bool ParseNumber(const char* text, long long* value) {
 
 int main(int argc, char** argv) {
   DemoRecipe recipe;
+  bool story = false;
   const char* output = nullptr;
   const char* preview = nullptr;
   for (int i = 1; i < argc; ++i) {
@@ -51,6 +54,8 @@ int main(int argc, char** argv) {
     int width = 0, height = 0;
     if (option == "--hltv") {
       recipe.hltv = true;
+    } else if (option == "--story") {
+      story = true;
     } else if (option == "--map" && hasValue) {
       recipe.mapName = argv[++i];
     } else if (option == "--mod" && hasValue) {
@@ -78,6 +83,11 @@ int main(int argc, char** argv) {
   if (output == nullptr) {
     fputs(kUsage, stderr);
     return 2;
+  }
+  if (story) {
+    DemoStory sample = SampleStory(recipe.gameDirectory, recipe.mapName);
+    recipe.loadingMessages = std::move(sample.loading);
+    recipe.playbackMessages = std::move(sample.playback);
   }
   if (!WriteFile(output, WriteDemo(recipe))) {
     fprintf(stderr, "%s: %s\n", output, strerror(errno));
