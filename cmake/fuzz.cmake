@@ -1,5 +1,6 @@
 # libFuzzer targets: the header, the scans (against the literal reference),
-# the summary and the structure walk with the repair on any bytes; the
+# the summary and the structure walk with the repair on any bytes; the message
+# reader, whole and in windows; the
 # command-line rule on any text; the long-path walk with a search that answers
 # any names; the map reader and its picture on any bytes. Built by the fuzz preset,
 # whose flags instrument the core for coverage and the sanitizers; the seed
@@ -16,9 +17,14 @@ if(QUENDRIX_FUZZ)
     target_link_libraries(quendrix_fuzz_${name} PRIVATE quendrix_shell_core)
     target_link_options(quendrix_fuzz_${name} PRIVATE -fsanitize=fuzzer)
   endforeach()
+  add_executable(quendrix_fuzz_messages tests/fuzz/messages_fuzz.cpp)
+  target_link_libraries(quendrix_fuzz_messages PRIVATE quendrix_messages_core)
+  target_link_options(quendrix_fuzz_messages PRIVATE -fsanitize=fuzzer)
   add_executable(quendrix_fuzz_map tests/fuzz/map_fuzz.cpp)
   target_link_libraries(quendrix_fuzz_map PRIVATE quendrix_map_core)
   target_link_options(quendrix_fuzz_map PRIVATE -fsanitize=fuzzer)
   add_executable(quendrix-fuzz-seeds tests/fuzz/make_seeds.cpp)
   target_link_libraries(quendrix-fuzz-seeds PRIVATE quendrix_demo_core quendrix_demo_writer)
+  target_compile_definitions(quendrix-fuzz-seeds PRIVATE
+    QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}")
 endif()

@@ -33,7 +33,7 @@ gtest_discover_tests(quendrix_native_tests)
 
 add_executable(quendrix_bench tests/bench/scan_bench.cpp tests/bench/map_bench.cpp)
 target_link_libraries(quendrix_bench PRIVATE
-  quendrix_demo_file quendrix_map_core quendrix_demo_writer quendrix_literal_scan
+  quendrix_demo_file quendrix_messages_core quendrix_map_core quendrix_demo_writer quendrix_literal_scan
   benchmark::benchmark)
 target_compile_definitions(quendrix_bench PRIVATE QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}"
   QUENDRIX_MAP_DIR="${QUENDRIX_MAP_DIR}")

@@ -170,5 +170,5 @@ std::string DemoDetailsText(const uint8_t* bytes, size_t size) {
   MessageReader reader;
   const WindowReader also = MessageWindowReader(&reader);
   const DemoInspection demo = InspectDemo(bytes, size, &also);
-  return ComposeDetails(demo, MessageReaderResult(reader), false);
+  return ComposeDetails(demo, MessageReaderResult(&reader), false);
 }

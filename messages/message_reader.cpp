@@ -33,9 +33,12 @@ constexpr size_t kSequences = 256;  // updates name their base by the low byte
 // Names longer than this are no player's: the game cuts them at 32.
 constexpr size_t kLongestKeptName = 255;
 // Kills, chat lines, commands and players are kept up to this many bytes of
-// text and bookkeeping, so that no demo can take more memory than this.
-constexpr size_t kKeptBudget = 16 * 1024 * 1024;
-constexpr size_t kEntryCost = 64;
+// text and bookkeeping (a list's room to grow included), so that no demo can
+// take more memory than a few times this.
+constexpr size_t kKeptBudget = 8 * 1024 * 1024;
+constexpr size_t kEntryCost = 160;
+// Blocks that cannot be read are told one by one up to this many.
+constexpr size_t kMostProblemsTold = 1000;
 
 // The delta tables that entities, client data and events are read with.
 enum Table {
@@ -217,6 +220,7 @@ struct MessageReaderState {
   DemoMessages found;
   size_t kept = 0;
   bool anyBlockLost = false;
+  uint64_t problemsNotTold = 0;
 };
 
 namespace {
@@ -365,11 +369,11 @@ bool ReadDeltaDescription(Block& b) {
   table.described = true;
   for (int i = 0; i < fieldCount && !b.in.failed(); ++i) {
     const unsigned maskBytes = b.in.Bits(3);
-    uint32_t mask = 0;
-    for (unsigned k = 0; k < maskBytes; ++k) mask |= b.in.Bits(8) << (8 * k);
+    uint64_t mask = 0;
+    for (unsigned k = 0; k < maskBytes; ++k) mask |= uint64_t{b.in.Bits(8)} << (8 * k);
     if (mask >> 7 != 0) {
       return b.Fault("svc_deltadescription marks field %d of a field's description, which has 7",
-                     31 - __builtin_clz(mask));
+                     63 - __builtin_clzll(mask));
     }
     uint32_t type = 0, bits = 0;
     if (mask & 1) type = b.in.Bits(32);
@@ -793,6 +797,10 @@ void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, dou
       // An update that this block may have held is lost: its sequence
       // names no known entities.
       if (!b.readEntities) state->entitySetKnown[sequence] = false;
+      if (state->found.problems.size() >= kMostProblemsTold) {
+        ++state->problemsNotTold;
+        return;
+      }
       char where[96];
       snprintf(where, sizeof where, "The frame at byte %llu: message %d of its block, ",
                static_cast<unsigned long long>(frameOffset), index);
@@ -964,12 +972,16 @@ void ReadMessagesPiece(MessageReader* reader, const uint8_t* window, size_t size
   }
 }
 
-DemoMessages MessageReaderResult(const MessageReader& reader) {
-  const MessageReaderState* state = reader.state.get();
-  DemoMessages found = state->found;
+DemoMessages MessageReaderResult(MessageReader* reader) {
+  MessageReaderState* state = reader->state.get();
+  DemoMessages found = std::move(state->found);
   if (found.hasRecorder) found.recorderName = NameOfEntity(state, found.recorderSlot + 1);
   if (state->readsMessages) {
     found.read = state->anyBlockLost ? MessagesRead::kNotAll : MessagesRead::kAll;
+  }
+  if (state->problemsNotTold > 0) {
+    found.problems.push_back(std::to_string(state->problemsNotTold) +
+                             " more blocks could not be read to their end.");
   }
   return found;
 }

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Runs each fuzz target of the demo core for the given time (seconds, 60 unless
 # said), one after another in one process each: header, scan, summary,
-# structure, command_line, walk and map, or only those named after the time.
-# Each keeps its corpus in build/fuzz/corpus/NAME, seeded by
+# structure, messages, command_line, walk and map, or only those named after
+# the time. Each keeps its corpus in build/fuzz/corpus/NAME, seeded by
 # quendrix-fuzz-seeds (demos of the project's own for the first four, cut and
-# damaged ones among them; maps of its own for map), and its log in
+# damaged ones among them; the starts of the players' recordings and demos
+# that tell a story for messages; maps of its own for map), and its log in
 # build/fuzz/NAME.log;
 # a finding is written to build/fuzz/findings/ and stops the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 targets=("${@:2}")
-[ ${#targets[@]} -eq 0 ] && targets=(header scan summary structure command_line walk map)
+[ ${#targets[@]} -eq 0 ] && targets=(header scan summary structure messages command_line walk map)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -30,7 +31,8 @@ for name in "${targets[@]}"; do
   mkdir -p "$corpus"
   echo "== $name, $seconds s (log: $log)"
   status=0
-  build/fuzz/quendrix_fuzz_"$name" "$corpus" "$seed" -max_total_time="$seconds" \
+  # An input that takes seconds means a walk that is not linear.
+  build/fuzz/quendrix_fuzz_"$name" "$corpus" "$seed" -max_total_time="$seconds" -timeout=10 \
     -print_final_stats=1 \
     -artifact_prefix=build/fuzz/findings/"$name"- >"$log" 2>&1 || status=$?
   grep -E '^(Done|stat::number_of_executed_units|stat::average_exec_per_sec|stat::new_units_added|stat::peak_rss_mb)|ERROR|SUMMARY|artifact' "$log" || true

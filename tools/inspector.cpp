@@ -199,18 +199,28 @@ void AppendSlotName(std::string& json, const SlotName& slot) {
   }
 }
 
-void AppendTextList(std::string& json, const std::vector<std::string>& texts) {
+// A demo's line can hold millions of items: it is written out as it grows,
+// all but its last character, which the next item looks at.
+constexpr size_t kJsonHeld = 64 * 1024;
+void WriteMostOf(std::string& json, FILE* out) {
+  if (json.size() < kJsonHeld) return;
+  fwrite(json.data(), 1, json.size() - 1, out);
+  json.erase(0, json.size() - 1);
+}
+
+void AppendTextList(std::string& json, const std::vector<std::string>& texts, FILE* out) {
   json += '[';
   for (const std::string& text : texts) {
     if (json.back() != '[') json += ',';
     AppendJsonString(json, text);
+    WriteMostOf(json, out);
   }
   json += ']';
 }
 
 // Objects of a list, each begun with its time.
 template <typename Item, typename AppendRest>
-void AppendTimedList(std::string& json, const char* key, const std::vector<Item>& items,
+void AppendTimedList(std::string& json, const char* key, const std::vector<Item>& items, FILE* out,
                      AppendRest appendRest) {
   AppendJsonKey(json, key);
   json += '[';
@@ -219,11 +229,12 @@ void AppendTimedList(std::string& json, const char* key, const std::vector<Item>
     AppendJsonTime(json, item.time);
     appendRest(item);
     json += '}';
+    WriteMostOf(json, out);
   }
   json += ']';
 }
 
-void AppendMessages(std::string& json, const DemoMessages& found) {
+void AppendMessages(std::string& json, const DemoMessages& found, FILE* out) {
   AppendJsonKey(json, "server");
   if (found.hasServer) {
     json += "{\"name\":";
@@ -238,7 +249,7 @@ void AppendMessages(std::string& json, const DemoMessages& found) {
     json += "null";
   }
   AppendJsonKey(json, "maps");
-  AppendTextList(json, found.maps);
+  AppendTextList(json, found.maps, out);
   AppendJsonKey(json, "recorder");
   if (found.hasRecorder) {
     json += "{\"slot\":" + std::to_string(found.recorderSlot) + ",\"name\":";
@@ -248,8 +259,8 @@ void AppendMessages(std::string& json, const DemoMessages& found) {
     json += "null";
   }
   AppendJsonKey(json, "players");
-  AppendTextList(json, found.players);
-  AppendTimedList(json, "kills", found.kills, [&](const Kill& kill) {
+  AppendTextList(json, found.players, out);
+  AppendTimedList(json, "kills", found.kills, out, [&](const Kill& kill) {
     json += ",\"killer\":";
     AppendSlotName(json, kill.killer);
     json += ",\"victim\":";
@@ -260,7 +271,7 @@ void AppendMessages(std::string& json, const DemoMessages& found) {
             : kill.headshot   ? ",\"headshot\":true"
                               : ",\"headshot\":false";
   });
-  AppendTimedList(json, "chat", found.chat, [&](const ChatLine& line) {
+  AppendTimedList(json, "chat", found.chat, out, [&](const ChatLine& line) {
     json += ",\"sender\":";
     AppendSlotName(json, line.sender);
     json += ",\"kind\":";
@@ -272,7 +283,7 @@ void AppendMessages(std::string& json, const DemoMessages& found) {
     json += ",\"text\":";
     AppendJsonString(json, line.text);
   });
-  AppendTimedList(json, "commands", found.commands, [&](const ConsoleCommand& command) {
+  AppendTimedList(json, "commands", found.commands, out, [&](const ConsoleCommand& command) {
     json += ",\"text\":";
     AppendJsonString(json, command.text);
     json += command.fromServer ? ",\"source\":\"server\"" : ",\"source\":\"recorder\"";
@@ -282,7 +293,7 @@ void AppendMessages(std::string& json, const DemoMessages& found) {
           : found.read == MessagesRead::kAll   ? "true"
                                                : "false";
   AppendJsonKey(json, "messageProblems");
-  AppendTextList(json, found.problems);
+  AppendTextList(json, found.problems, out);
 }
 
 void PrintJson(FILE* out, const char* path, const DemoInspection& demo,
@@ -299,7 +310,7 @@ void PrintJson(FILE* out, const char* path, const DemoInspection& demo,
   AppendJsonField(json, "demoResHeight", demo.scan.height);
   json += demo.scan.isHltv ? ",\"hltv\":true" : ",\"hltv\":false";
   AppendStructure(json, demo.structure);
-  AppendMessages(json, messages);
+  AppendMessages(json, messages, out);
   json += "}\n";
   fputs(json.c_str(), out);
 }
@@ -363,13 +374,13 @@ int RunInspector(int argc, char** argv, FILE* out, FILE* err) {
       continue;
     }
     if (json) {
-      PrintJson(out, path, demo, MessageReaderResult(reader));
+      PrintJson(out, path, demo, MessageReaderResult(&reader));
     } else {
       char summary[kSummarySize];
       ComposeSummary(demo, currentWidth, currentHeight, summary, sizeof summary);
       fprintf(out, printedSummary ? "\n%s\n" : "%s\n", summary);
       if (details)
-        fputs(ComposeDetails(demo, MessageReaderResult(reader), allCommands).c_str(), out);
+        fputs(ComposeDetails(demo, MessageReaderResult(&reader), allCommands).c_str(), out);
       printedSummary = true;
     }
   }

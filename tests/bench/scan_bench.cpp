@@ -7,7 +7,8 @@
 // The literal scans and the C library's memmem run over the same bytes.
 // Then the structure walk over 64 MiB of frames: the demo-like ones, and the
 // frames of the players' recordings of demo protocol 5, their playback parts
-// one after another, repeated.
+// one after another, repeated. Last, the inspection of each recording of
+// network protocol 48 with and without its messages read.
 #include <benchmark/benchmark.h>
 
 #include <dirent.h>
@@ -21,6 +22,7 @@
 #include "demo/demo_file.h"
 #include "demo/demo_structure.h"
 #include "demo/signature_scan.h"
+#include "messages/message_reader.h"
 #include "tests/reference/literal_scan.h"
 #include "tools/demo_writer.h"
 
@@ -232,6 +234,35 @@ void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
   add("InspectPiece (scans and walk in the inspector's windows)", InspectInPieces);
 }
 
+// Each recording whose messages are read (network protocol 48), inspected
+// whole as the window program does, without and with the message reader:
+// the second is what --json and --details cost.
+void RegisterMessages() {
+  static std::vector<std::vector<uint8_t>> files;
+  ForEachRecording([&](const std::vector<uint8_t>& file) {
+    if (file.size() > 16 && file[12] == 48) files.push_back(file);
+  });
+  auto add = [](const char* name, bool withMessages) {
+    benchmark::RegisterBenchmark(name, [withMessages](benchmark::State& state) {
+      if (files.empty()) state.SkipWithError("no recordings at " QUENDRIX_CORPUS_DIR);
+      size_t bytes = 0;
+      for (auto _ : state) {
+        for (const std::vector<uint8_t>& file : files) {
+          MessageReader reader;
+          const WindowReader also = MessageWindowReader(&reader);
+          benchmark::DoNotOptimize(
+              InspectDemo(file.data(), file.size(), withMessages ? &also : nullptr));
+          if (withMessages) benchmark::DoNotOptimize(MessageReaderResult(&reader));
+          bytes += file.size();
+        }
+      }
+      state.SetBytesProcessed(static_cast<int64_t>(bytes));
+    })->Unit(benchmark::kMillisecond);
+  };
+  add("InspectDemo/protocol-48 recordings", false);
+  add("InspectDemo with the message reader/protocol-48 recordings", true);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -239,6 +270,7 @@ int main(int argc, char** argv) {
   Register("recordings", RecordingBytes);
   RegisterWalk("demo-like", DemoLikeBytes);
   RegisterWalk("recordings' frames", RecordingFrameBytes);
+  RegisterMessages();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -2,7 +2,9 @@
 // holds small demos of the project's own, one for each mode and kind, and
 // some cut off or without their directory, as a crash leaves them;
 // command_line/ and walk/ the texts that the program meets at its start; map/
-// small maps of the project's own with every kind of face.
+// small maps of the project's own with every kind of face; messages/ the
+// players' recordings of network protocol 48 up to their first playback
+// frames, and demos of the project's own with a story told in messages.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include "demo/signature_scan.h"
 #include "tools/demo_writer.h"
 #include "tools/map_writer.h"
+#include "tools/message_writer.h"
 
 namespace {
 
@@ -78,6 +81,37 @@ std::vector<std::vector<uint8_t>> Maps() {
   return maps;
 }
 
+// Enough of each recording for its delta tables, user messages and first
+// entity updates.
+std::vector<std::vector<uint8_t>> RecordingStarts() {
+  std::vector<std::vector<uint8_t>> starts;
+  for (const char* name : {"basic.dem", "weapon.dem", "hldm.dem",
+                           "demotesttestste.dem-2405171129-cs_assault.dem", "minangles.dem"}) {
+    const std::string path = std::string(QUENDRIX_CORPUS_DIR) + "/" + name;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) continue;
+    std::vector<uint8_t> start(48 * 1024);
+    start.resize(fread(start.data(), 1, start.size(), file));
+    fclose(file);
+    starts.push_back(start);
+  }
+  return starts;
+}
+
+std::vector<std::vector<uint8_t>> Stories() {
+  std::vector<std::vector<uint8_t>> demos;
+  for (const char* gameDir : {"valve", "cstrike"}) {
+    DemoRecipe recipe;
+    recipe.gameDirectory = gameDir;
+    recipe.playbackFrames = 4;
+    DemoStory story = SampleStory(gameDir, "qx");
+    recipe.loadingMessages = story.loading;
+    recipe.playbackMessages = story.playback;
+    demos.push_back(WriteDemo(recipe));
+  }
+  return demos;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,7 +120,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  for (const char* kind : {"", "/demo", "/command_line", "/walk", "/map"})
+  for (const char* kind : {"", "/demo", "/command_line", "/walk", "/map", "/messages"})
     mkdir((folder + kind).c_str(), 0755);
   int index = 0;
   for (const std::string& line : CommandLines()) {
@@ -97,6 +131,11 @@ int main(int argc, char** argv) {
   }
   for (const std::vector<uint8_t>& map : Maps()) {
     if (!WriteSeed(folder + "/map/" + std::to_string(++index) + ".bsp", map)) return 1;
+  }
+  for (const auto& demos : {RecordingStarts(), Stories()}) {
+    for (const std::vector<uint8_t>& demo : demos) {
+      if (!WriteSeed(folder + "/messages/" + std::to_string(++index) + ".dem", demo)) return 1;
+    }
   }
   std::vector<std::pair<int, int>> viewports = {{1440, 1080}, {1920, 1080}, {0, 0}};
   for (const ResolutionMode& mode : kResolutionModes) {

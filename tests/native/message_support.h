@@ -14,7 +14,7 @@ inline DemoMessages ReadMessages(const std::vector<uint8_t>& bytes) {
   MessageReader reader;
   const WindowReader also = MessageWindowReader(&reader);
   InspectDemo(bytes.data(), bytes.size(), &also);
-  return MessageReaderResult(reader);
+  return MessageReaderResult(&reader);
 }
 
 // Each window a buffer of its own of capacity bytes, each starting where the
@@ -31,7 +31,7 @@ inline DemoMessages ReadMessagesInWindows(const std::vector<uint8_t>& bytes, siz
                                       bytes.begin() + static_cast<long>(end));
     ReadMessagesPiece(&reader, window.data(), window.size(), offset);
   }
-  return MessageReaderResult(reader);
+  return MessageReaderResult(&reader);
 }
 
 inline std::string Describe(const DemoMessages& found) {
