@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "common/little_endian.h"
@@ -209,6 +210,7 @@ struct MessageReaderState {
   bool hltv = false;
   bool deathMsgHeadshot = false;  // the last server info's game adds the byte
   std::string slotNames[256];     // as stored, not yet UTF-8
+  std::unordered_set<std::string> playersSeen;
   EntitySet entitySets[kSequences] = {};
   bool entitySetKnown[kSequences] = {};
   // The plain search for names in demos whose messages are not read.
@@ -287,9 +289,9 @@ void AddCommand(MessageReaderState* state, double time, const char* text, size_t
 void AddPlayer(MessageReaderState* state, const std::string& stored) {
   if (stored.empty()) return;
   std::string name = TextAsUtf8(stored);
-  std::vector<std::string>& players = state->found.players;
-  if (std::find(players.begin(), players.end(), name) != players.end()) return;
-  if (Afford(state, name.size())) players.push_back(std::move(name));
+  if (state->playersSeen.count(name) != 0 || !Afford(state, 2 * name.size())) return;
+  state->playersSeen.insert(name);
+  state->found.players.push_back(std::move(name));
 }
 
 SlotName NameOfEntity(const MessageReaderState* state, int entity) {
@@ -429,9 +431,18 @@ bool ReadPacketEntities(Block& b, bool full) {
   MessageReaderState* state = b.state;
   const int count = static_cast<uint16_t>(b.in.Short());
   const uint8_t base = full ? 0 : b.in.Byte();
-  const bool baseKnown = full || state->entitySetKnown[base];
-  EntitySet entities = {};
-  if (!full && baseKnown) memcpy(entities, state->entitySets[base], sizeof entities);
+  // The game sends one update a frame; the entities of any other are not
+  // kept, which would cost more than its bytes.
+  const bool keep = !b.readEntities;
+  const bool baseKnown = keep && (full || state->entitySetKnown[base]);
+  EntitySet entities;
+  if (keep) {
+    if (!full && baseKnown) {
+      memcpy(entities, state->entitySets[base], sizeof entities);
+    } else {
+      memset(entities, 0, sizeof entities);
+    }
+  }
   int number = 0;
   while (!b.in.failed() && b.in.PeekBits(16) != 0) {
     bool removed = false;
@@ -444,11 +455,8 @@ bool ReadPacketEntities(Block& b, bool full) {
     }
     const unsigned slot = static_cast<unsigned>(number) % kEntityNumbers;
     const uint64_t bit = uint64_t{1} << (slot % 64);
-    if (removed) {
-      entities[slot / 64] &= ~bit;
-      continue;
-    }
-    entities[slot / 64] |= bit;
+    if (keep) entities[slot / 64] = removed ? entities[slot / 64] & ~bit : entities[slot / 64] | bit;
+    if (removed) continue;
     const bool custom = b.in.Bit();
     const bool instanced = state->instancedBaselines > 0 && b.in.Bit();
     if (instanced) b.in.SkipBits(6);
@@ -457,6 +465,7 @@ bool ReadPacketEntities(Block& b, bool full) {
   }
   b.in.SkipBits(16);
   if (!Checked(b)) return false;
+  if (!keep) return true;
   b.readEntities = true;
   state->entitySetKnown[b.sequence] = baseKnown;
   if (!baseKnown) return true;
