@@ -113,7 +113,9 @@ void AddMessages(std::string& out, const DemoMessages& messages, bool allCommand
   if (messages.hasServer) {
     const ServerInfo& server = messages.server;
     out += "Server: " + OneLine(server.name) + " (" + OneLine(server.gameDir) + ", " +
-           OneLine(server.mapFile) + Format(", %d players)\n", server.maxPlayers);
+           OneLine(server.mapFile) +
+           (server.maxPlayers == 1 ? std::string(", single player)\n")
+                                   : Format(", up to %d players)\n", server.maxPlayers));
   } else {
     out += "Server: unknown\n";
   }

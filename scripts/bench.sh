@@ -71,4 +71,29 @@ for file in "${files[@]}"; do
   printf 'peak memory:      %d KiB (the file: %d KiB)\n' "$peak_kib" "$file_kib"
 done
 rm -f "$demo.cat" "$demo.inspect" "$demo.sse2"
+
+# What --json adds: every message of the recordings of network protocol 48
+# read, each file listed 50 times on one command line, on one core, against
+# cat of the same list.
+messages=()
+for f in "$corpus"/*.dem; do
+  [ "$(od -An -tu1 -j12 -N1 "$f" | tr -d ' ')" = 48 ] && messages+=("$f")
+done
+if [ ${#messages[@]} -gt 0 ]; then
+  list=()
+  for _ in $(seq 50); do list+=("${messages[@]}"); done
+  : >"$demo.cat" && : >"$demo.json"
+  for _ in $(seq "$runs"); do
+    seconds taskset -c 0 cat "${list[@]}" >>"$demo.cat"
+    seconds taskset -c 0 "$inspect" --json "${list[@]}" >>"$demo.json"
+  done
+  peak_kib=$( { /usr/bin/time -f %M "$inspect" --json "${list[@]}" >/dev/null; } 2>&1 )
+  echo
+  printf 'files:            %d recordings of network protocol 48, each 50 times (%d MiB), one core\n' \
+    "${#messages[@]}" "$(cat "${list[@]}" | wc -c | awk '{ print int($1 / 1048576) }')"
+  printf 'cat:              %s\n' "$(best_and_median <"$demo.cat")"
+  printf 'inspect --json:   %s, %s x cat\n' "$(best_and_median <"$demo.json")" "$(ratio "$demo.json")"
+  printf 'peak memory:      %d KiB\n' "$peak_kib"
+  rm -f "$demo.cat" "$demo.json"
+fi
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
