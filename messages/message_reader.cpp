@@ -211,7 +211,8 @@ struct MessageReaderState {
   bool deathMsgHeadshot = false;  // the last server info's game adds the byte
   std::string slotNames[256];     // as stored, not yet UTF-8
   std::unordered_set<std::string> playersSeen;
-  EntitySet entitySets[kSequences] = {};
+  EntitySet entitySets[kSequences];  // each only where it is known
+  int entityCounts[kSequences] = {};
   bool entitySetKnown[kSequences] = {};
   // The plain search for names in demos whose messages are not read.
   uint64_t searchedTo = 0;
@@ -418,12 +419,6 @@ bool ReadSpawnBaseline(Block& b) {
   return Checked(b);
 }
 
-int CountOf(const EntitySet& set) {
-  int count = 0;
-  for (uint64_t word : set) count += __builtin_popcountll(word);
-  return count;
-}
-
 // svc_packetentities (full) and svc_deltapacketentities: entity headers and
 // deltas up to 16 zero bits. The entities of the update are kept by its
 // sequence, and its count checked against them where its base is known.
@@ -436,9 +431,11 @@ bool ReadPacketEntities(Block& b, bool full) {
   const bool keep = !b.readEntities;
   const bool baseKnown = keep && (full || state->entitySetKnown[base]);
   EntitySet entities;
+  int made = 0;
   if (keep) {
     if (!full && baseKnown) {
       memcpy(entities, state->entitySets[base], sizeof entities);
+      made = state->entityCounts[base];
     } else {
       memset(entities, 0, sizeof entities);
     }
@@ -455,7 +452,12 @@ bool ReadPacketEntities(Block& b, bool full) {
     }
     const unsigned slot = static_cast<unsigned>(number) % kEntityNumbers;
     const uint64_t bit = uint64_t{1} << (slot % 64);
-    if (keep) entities[slot / 64] = removed ? entities[slot / 64] & ~bit : entities[slot / 64] | bit;
+    if (keep) {
+      uint64_t& word = entities[slot / 64];
+      const bool had = (word & bit) != 0;
+      made += removed ? -int{had} : int{!had};
+      word = removed ? word & ~bit : word | bit;
+    }
     if (removed) continue;
     const bool custom = b.in.Bit();
     const bool instanced = state->instancedBaselines > 0 && b.in.Bit();
@@ -469,13 +471,13 @@ bool ReadPacketEntities(Block& b, bool full) {
   b.readEntities = true;
   state->entitySetKnown[b.sequence] = baseKnown;
   if (!baseKnown) return true;
-  const int made = CountOf(entities);
   if (made != count) {
     state->entitySetKnown[b.sequence] = false;
     return b.Fault("%s counts %d entities where its base and changes make %d", MessageName(b.id),
                    count, made);
   }
   memcpy(state->entitySets[b.sequence], entities, sizeof entities);
+  state->entityCounts[b.sequence] = made;
   return true;
 }
 
@@ -931,7 +933,7 @@ void SearchNames(MessageReaderState* state, const uint8_t* window, size_t size, 
 
 }  // namespace
 
-MessageReader::MessageReader() : state(new MessageReaderState) {}
+MessageReader::MessageReader() = default;
 MessageReader::~MessageReader() = default;
 
 void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadDemoAt readAt,
@@ -983,6 +985,7 @@ void ReadMessagesPiece(MessageReader* reader, const uint8_t* window, size_t size
 
 DemoMessages MessageReaderResult(MessageReader* reader) {
   MessageReaderState* state = reader->state.get();
+  if (state == nullptr) return DemoMessages();
   DemoMessages found = std::move(state->found);
   if (found.hasRecorder) found.recorderName = NameOfEntity(state, found.recorderSlot + 1);
   if (state->readsMessages) {

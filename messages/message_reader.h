@@ -33,8 +33,8 @@ void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadD
 // each starting no later than where the previous ended.
 void ReadMessagesPiece(MessageReader* reader, const uint8_t* window, size_t size, uint64_t offset);
 
-// What was found, once the last window has been read; it is taken from the
-// reader.
+// What was found, once the last window has been read (nothing when the
+// reader was never started); it is taken from the reader.
 DemoMessages MessageReaderResult(MessageReader* reader);
 
 // The reader as one that an inspection hands its windows to.

@@ -1,5 +1,6 @@
 #include "tools/inspector.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -184,11 +185,7 @@ void AppendJsonTime(std::string& json, double time) {
     return;
   }
   char text[32];
-  for (int precision = 1; precision <= 9; ++precision) {
-    snprintf(text, sizeof text, "%.*g", precision, static_cast<double>(value));
-    if (strtof(text, nullptr) == value) break;
-  }
-  json += text;
+  json.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 void AppendSlotName(std::string& json, const SlotName& slot) {
