@@ -15,6 +15,10 @@ if(QUENDRIX_SHIPPED_BUILD)
   add_executable(quendrix_xp_probe tests/xp/newer_import.cpp)
   target_link_options(quendrix_xp_probe PRIVATE
     -Wl,--major-os-version,6,--minor-os-version,0,--major-subsystem-version,6,--minor-subsystem-version,0)
+  # Link maps, which tell the i686 check where each program's code ends.
+  foreach(program IN LISTS QUENDRIX_SHIPPED_PROGRAMS)
+    target_link_options(${program} PRIVATE -Wl,-Map=${CMAKE_BINARY_DIR}/${program}.map)
+  endforeach()
   return()
 endif()
 
@@ -57,7 +61,7 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   add_test(NAME i686_shipped_programs
     COMMAND ${PROJECT_SOURCE_DIR}/scripts/i686-check.sh ${CMAKE_OBJDUMP}
             ${CMAKE_BINARY_DIR}/shipped/CMakeFiles/quendrix_demo_core.dir/demo/signature_scan.cpp.obj
-            ${shipped_files})
+            ${CMAKE_BINARY_DIR}/shipped ${shipped_files})
   set_tests_properties(xp_shipped_programs xp_check_refuses_newer i686_shipped_programs
     PROPERTIES LABELS xp)
 endif()
