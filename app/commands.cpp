@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include "app/details_dialog.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"
@@ -37,8 +38,15 @@ void ChooseGameExe(HWND window) {
   }
 }
 
+// The demo the window shows, which "Play!" plays and "Details" reads: one
+// handed over since the field's last load, else the field's.
+char* ShownDemoPath() {
+  return app.pendingDemoPath[0] != '\0' ? app.pendingDemoPath : app.demoPath;
+}
+
+// A game that ran leaves the window cleared, with no demo to show details of.
 void Play(HWND window) {
-  PlayDemo(window, app.pendingDemoPath[0] != '\0' ? app.pendingDemoPath : app.demoPath);
+  if (PlayDemo(window, ShownDemoPath())) EnableWindow(GetDlgItem(window, IDC_DETAILS), FALSE);
 }
 
 // Confirms only when the settings were written; their failures have been
@@ -78,6 +86,7 @@ INT_PTR HandleCommand(HWND window, WPARAM wParam) {
     case IDCANCEL: EndDialog(window, IDCANCEL); break;
     case IDC_BROWSEDEMO: ChooseDemo(window); break;
     case IDC_PLAY: Play(window); break;
+    case IDC_DETAILS: ShowDemoDetails(window, ShownDemoPath()); break;
     case IDC_SAVE: SaveFromFields(window); break;
     case IDC_BROWSEGAMEEXE: ChooseGameExe(window); break;
   }

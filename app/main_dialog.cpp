@@ -10,14 +10,13 @@
 
 namespace {
 
-const COLORREF kControlText = RGB(188, 188, 188);
 const int kPreviewLeft = 37;
 const int kPreviewTop = 125;
 
 // The control brushes exist before WinMain runs, in every instance.
 bool CreateControlBrushes() {
   app.dialogBrush = CreateSolidBrush(RGB(68, 68, 68));
-  app.editBrush = CreateSolidBrush(RGB(78, 78, 78));
+  app.editBrush = CreateSolidBrush(kFieldGround);
   app.buttonBrush = CreateSolidBrush(RGB(65, 65, 65));
   return true;
 }
@@ -30,11 +29,11 @@ struct SkinPlace {
   RECT pixels;
 };
 const SkinPlace kSkinPlaces[] = {
-    {IDC_BROWSEDEMO, {383, 73, 465, 96}},      {IDC_INFO, {305, 122, 431, 242}},
-    {IDC_PLAY, {329, 280, 411, 302}},          {IDC_GAMEEXE, {23, 359, 266, 372}},
-    {IDC_SAVE, {383, 390, 465, 413}},          {IDC_EXTRAARGS, {23, 397, 368, 410}},
-    {IDC_BROWSEGAMEEXE, {383, 354, 465, 377}}, {IDC_DEMOPATH, {26, 78, 366, 91}},
-    {IDC_DEMOSPEED, {296, 359, 368, 372}},
+    {IDC_BROWSEDEMO, {383, 73, 465, 96}}, {IDC_INFO, {305, 122, 431, 242}},
+    {IDC_DETAILS, {329, 260, 411, 282}},  {IDC_PLAY, {329, 294, 411, 316}},
+    {IDC_GAMEEXE, {23, 359, 266, 372}},   {IDC_SAVE, {383, 390, 465, 413}},
+    {IDC_EXTRAARGS, {23, 397, 368, 410}}, {IDC_BROWSEGAMEEXE, {383, 354, 465, 377}},
+    {IDC_DEMOPATH, {26, 78, 366, 91}},    {IDC_DEMOSPEED, {296, 359, 368, 372}},
 };
 const SIZE kSkinClientSize = {470, 427};
 

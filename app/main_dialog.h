@@ -2,6 +2,11 @@
 
 #include <windows.h>
 
+// The controls' colours on the skin: their text, and the ground of the boxes
+// that the edits fill (app.editBrush).
+constexpr COLORREF kControlText = RGB(188, 188, 188);
+constexpr COLORREF kFieldGround = RGB(78, 78, 78);
+
 // The dialog procedure of the one main window.
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

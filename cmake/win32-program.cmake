@@ -5,6 +5,7 @@ enable_language(RC)
 # Everything of the program but its entry point, so the tests can link it.
 add_library(quendrix_win32 STATIC
   app/commands.cpp
+  app/details_dialog.cpp
   app/long_path.cpp
   app/main_dialog.cpp
   app/start_up.cpp

@@ -76,6 +76,8 @@ void LoadDemo(HWND window, const char* path) {
   app.isHltvDemo = false;
   DemoBytes file;
   DemoFileStatus status = ReadDemoFile(path, &file);
+  // "Details" reads the demo that "Play!" would play, which is now this file.
+  EnableWindow(GetDlgItem(window, IDC_DETAILS), status == DemoFileStatus::kRead);
   if (status != DemoFileStatus::kRead) {
     ShowMessage(DemoFileMessage(status), MB_ICONERROR);
     return;

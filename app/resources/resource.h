@@ -1,7 +1,8 @@
-// Resource and control identifiers of the main window.
+// Resource and control identifiers of the main window and its dialogs.
 #pragma once
 
 #define IDD_MAIN 101
+#define IDD_DETAILS 102
 #define IDI_MAIN 111
 #define IDB_BACKGROUND 117
 
@@ -14,3 +15,5 @@
 #define IDC_EXTRAARGS 1013
 #define IDC_BROWSEGAMEEXE 1021
 #define IDC_DEMOSPEED 1026
+#define IDC_DETAILS 1030
+#define IDC_DETAILSTEXT 1031

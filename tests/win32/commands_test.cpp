@@ -199,6 +199,7 @@ TEST_F(CommandsTest, PlayPlaysTheDemoTheWindowShows) {
   EXPECT_EQ(report["EngineModeW"], "400");
   EXPECT_EQ(ReadFileBytes(game_ + "\\report.dem"), ReadFileBytes(typed));
   EXPECT_EQ(ControlText(window, IDC_DEMOPATH), "");
+  EXPECT_FALSE(IsWindowEnabled(GetDlgItem(window, IDC_DETAILS))) << "no demo left to detail";
   EXPECT_EQ(GetFileAttributesA((game_ + "\\cstrike\\quendrix.dem").c_str()),
             INVALID_FILE_ATTRIBUTES);
 

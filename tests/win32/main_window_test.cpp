@@ -1,15 +1,18 @@
 // The main window in this process, built from the program's own resources
 // (linked into the test): the template as the program ships it, the opening
-// sequence, the colours, painting and the release at the end.
+// sequence, the colours, painting, the release at the end, and the details of
+// the demo it shows.
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
 #include <cstring>
 #include <string>
 
+#include "app/details_dialog.h"
 #include "app/main_dialog.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
+#include "messages/demo_details.h"
 #include "tests/win32/win32_test_support.h"
 #include "tools/bitmap_writer.h"
 #include "tools/demo_writer.h"
@@ -64,7 +67,8 @@ const DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
 const TemplateControl kControls[] = {
     {IDC_BROWSEDEMO, "BUTTON", "Browse...", kButton | BS_DEFPUSHBUTTON, 255, 45, 55, 14},
     {IDC_INFO, "STATIC", "", WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT, 203, 75, 84, 74},
-    {IDC_PLAY, "BUTTON", "Play!", kButton | BS_DEFPUSHBUTTON, 219, 172, 55, 14},
+    {IDC_DETAILS, "BUTTON", "Details", kButton | WS_DISABLED | BS_PUSHBUTTON, 219, 160, 55, 14},
+    {IDC_PLAY, "BUTTON", "Play!", kButton | BS_DEFPUSHBUTTON, 219, 181, 55, 14},
     {IDC_GAMEEXE, "EDIT", "", kEdit, 15, 221, 162, 8},
     {IDC_SAVE, "BUTTON", "Save", kButton | BS_PUSHBUTTON, 255, 240, 55, 14},
     {IDC_EXTRAARGS, "EDIT", "", kEdit, 15, 244, 230, 8},
@@ -84,7 +88,7 @@ TEST(MainWindowTemplate, AsTheProgramShipsIt) {
   EXPECT_EQ(read.Dword(), 0u) << "extended style";
   EXPECT_EQ(read.Dword(), DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
                                 DS_MODALFRAME | DS_SETFONT));
-  ASSERT_EQ(read.Word(), 9) << "controls";
+  ASSERT_EQ(read.Word(), 10) << "controls";
   EXPECT_EQ(read.Word(), 0);
   EXPECT_EQ(read.Word(), 0);
   EXPECT_EQ(read.Word(), 313);
@@ -325,6 +329,109 @@ TEST_F(MainWindowTest, ReleasesItsGraphicsWhenDestroyed) {
   EXPECT_EQ(GetObjectType(preview), 0u);
   EXPECT_EQ(app.mapBitmap, nullptr);
   EXPECT_EQ(app.smallIcon, nullptr);
+}
+
+// "Вася: привет" as a player writes it, and as the edit holds it.
+const char kCyrillicUtf8[] =
+    "\xD0\x92\xD0\xB0\xD1\x81\xD1\x8F: \xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\n";
+const wchar_t kCyrillicWide[] =
+    L"\u0412\u0430\u0441\u044F: \u043F\u0440\u0438\u0432\u0435\u0442\r\n";
+
+std::wstring WideText(HWND window) {
+  std::wstring text(size_t(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(size_t(GetWindowTextW(window, &text[0], int(text.size()))));
+  return text;
+}
+
+// What the details dialog held as it opened. Wine keeps every script in an
+// ANSI edit too, Windows only the code page's: so whether it is wide counts.
+struct DetailsSeen {
+  HWND dialog = nullptr;
+  std::wstring title, text, cyrillic;  // cyrillic: kCyrillicUtf8 put in as the details are
+  bool wide = false;
+};
+DetailsSeen* detailsSeen = nullptr;
+
+// Reads the details dialog as it opens, then presses Esc in its text: the
+// click returns once that has closed it.
+LRESULT CALLBACK ReadDetailsAndPressEsc(int code, WPARAM wParam, LPARAM lParam) {
+  HWND dialog = reinterpret_cast<HWND>(wParam);
+  HWND text = code == HCBT_ACTIVATE ? GetDlgItem(dialog, IDC_DETAILSTEXT) : nullptr;
+  if (text != nullptr) {
+    DetailsSeen& seen = *detailsSeen;
+    seen.dialog = dialog;
+    seen.title = WideText(dialog);
+    seen.text = WideText(text);
+    seen.wide = IsWindowUnicode(text) != FALSE;
+    std::wstring cyrillic = DetailsForEdit(kCyrillicUtf8);
+    SendMessageW(text, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cyrillic.c_str()));
+    seen.cyrillic = WideText(text);
+    PostMessageW(text, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+    PostMessageW(text, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainWindowTest, DetailsOfTheDemoShown) {
+  std::string good =
+      scratch_.Write("good.dem", WriteDemo(TestRecipe("de_good", "cstrike", 800, 600)));
+  std::string other =
+      scratch_.Write("other.dem", WriteDemo(TestRecipe("de_other", "valve", 640, 480)));
+  // Players who write their names in Cyrillic, read where the recording lies.
+  std::string players = std::string("Z:") + QUENDRIX_CORPUS_DIR + "/normvozduh.dem";
+  std::string gone = scratch_.Join("gone.dem");
+  const std::vector<std::string> cannotOpen = {"Could not open demofile."};
+  Open();
+  enum { kNothing, kTypeInField, kHandOver, kDeleteShown };
+  const struct {
+    const char* what;
+    int action;
+    std::string path;
+    std::vector<std::string> loadBoxes;
+    bool enabled;
+    std::string details;  // whose details the dialog shows; it does not open when empty
+    std::vector<std::string> clickBoxes;  // all errors
+  } steps[] = {
+      {"before any demo", kNothing, "", {}, false, "", {}},
+      {"a demo typed in", kTypeInField, good, {}, true, good, {}},
+      {"a missing file typed in", kTypeInField, gone, cannotOpen, false, "", {}},
+      {"a players' recording", kTypeInField, players, {}, true, players, {}},
+      {"a demo handed over", kHandOver, other, {}, true, other, {}},
+      {"the shown demo deleted since", kDeleteShown, other, {}, true, "", cannotOpen},
+  };
+  for (const auto& s : steps) {
+    if (s.path == players && ReadFileBytes(players).empty()) continue;  // no recordings here
+    boxes_.Clear();
+    if (s.action == kTypeInField) {
+      SetDlgItemTextA(window_, IDC_DEMOPATH, s.path.c_str());
+      SendMessageA(window_, WM_COMMAND, IDOK, 0);
+    } else if (s.action == kHandOver) {
+      lstrcpynA(app.pendingDemoPath, s.path.c_str(), sizeof app.pendingDemoPath);
+      LoadPendingDemo(window_);
+    } else if (s.action == kDeleteShown) {
+      DeleteFileA(s.path.c_str());
+    }
+    EXPECT_EQ(boxes_.Texts(), s.loadBoxes) << s.what;
+    EXPECT_EQ(IsWindowEnabled(GetDlgItem(window_, IDC_DETAILS)) != FALSE, s.enabled) << s.what;
+    if (!s.enabled) continue;
+
+    boxes_.Clear();
+    DetailsSeen seen;
+    detailsSeen = &seen;
+    HHOOK hook = SetWindowsHookExW(WH_CBT, ReadDetailsAndPressEsc, nullptr, GetCurrentThreadId());
+    SendMessageA(window_, WM_COMMAND, IDC_DETAILS, 0);
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(boxes_.Texts(), s.clickBoxes) << s.what;
+    for (const CaughtMessageBox& box : boxes_.boxes()) EXPECT_EQ(box.icon, "error") << s.what;
+    EXPECT_EQ(seen.dialog != nullptr, !s.details.empty()) << s.what;
+    if (s.details.empty()) continue;
+    std::vector<uint8_t> bytes = ReadFileBytes(s.details);
+    EXPECT_EQ(seen.title, L"Demo details") << s.what;
+    EXPECT_EQ(seen.text, DetailsForEdit(DemoDetailsText(bytes.data(), bytes.size()))) << s.what;
+    EXPECT_EQ(seen.cyrillic, kCyrillicWide) << s.what;
+    EXPECT_TRUE(seen.wide) << s.what;
+    EXPECT_FALSE(IsWindow(seen.dialog)) << s.what << ": closed by Esc";
+  }
 }
 
 }  // namespace
