@@ -37,8 +37,10 @@ TEST(InspectorOnWindows, SummariesAndFailures) {
       << printed;
   // The directory read through the file's own position, apart from the reading.
   EXPECT_NE(printed.find("\"frames\":200,\"viewportWidth\":1152,\"viewportHeight\":864,"
-                         "\"intact\":true,\"problems\":[]}"),
+                         "\"intact\":true,\"problems\":[],"),
             std::string::npos)
+      << printed;
+  EXPECT_NE(printed.find("\"messagesRead\":true,\"messageProblems\":[]}"), std::string::npos)
       << printed;
 }
 
