@@ -1,11 +1,10 @@
 #include "demo/demo_structure.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "common/little_endian.h"
-#include "common/printf_format.h"
+#include "common/text_format.h"
 
 namespace {
 
@@ -62,16 +61,6 @@ FrameKind KindOf(int32_t protocol, uint8_t type) {
   }
   return type < sizeof kProtocol5Frames / sizeof kProtocol5Frames[0] ? kProtocol5Frames[type]
                                                                      : FrameKind{Body::kNone, 0};
-}
-
-std::string Sentence(const char* format, ...) PRINTF_FORMAT(1, 2);
-std::string Sentence(const char* format, ...) {
-  char text[256];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
 }
 
 struct Window {
@@ -142,11 +131,11 @@ Read ReadFrame(const Window& window, uint64_t at, uint64_t limit, int32_t protoc
 // that the same fault is told once.
 std::string FrameProblem(Read read, uint64_t at, int64_t bad) {
   if (read == Read::kUnknownType) {
-    return Sentence("A frame of unknown type %lld at byte %llu.", static_cast<long long>(bad),
-                    static_cast<unsigned long long>(at));
+    return FormatText("A frame of unknown type %lld at byte %llu.", static_cast<long long>(bad),
+                      static_cast<unsigned long long>(at));
   }
-  return Sentence("A frame at byte %llu has an impossible length (%lld).",
-                  static_cast<unsigned long long>(at), static_cast<long long>(bad));
+  return FormatText("A frame at byte %llu has an impossible length (%lld).",
+                    static_cast<unsigned long long>(at), static_cast<long long>(bad));
 }
 
 void See(WalkedFrames* seen, const Frame& frame) {
@@ -164,8 +153,8 @@ void See(WalkedFrames* seen, const Frame& frame) {
 
 // "Segment 2 (Playback)", or with a small letter within a sentence.
 std::string SegmentName(size_t index, const DemoSegment& segment, bool first = true) {
-  return Sentence("%s %u (%s)", first ? "Segment" : "segment", static_cast<unsigned>(index + 1),
-                  segment.description);
+  return FormatText("%s %u (%s)", first ? "Segment" : "segment", static_cast<unsigned>(index + 1),
+                    segment.description);
 }
 
 void WalkSegment(SegmentWalk* walk, const Window& window, int32_t protocol, size_t index,
@@ -187,8 +176,8 @@ void WalkSegment(SegmentWalk* walk, const Window& window, int32_t protocol, size
         walk->problem = SegmentName(index, segment) + " does not end with a next-section frame.";
       }
     } else if (read == Read::kPastLimit) {
-      walk->problem = Sentence("A frame at byte %llu runs past the end of ",
-                               static_cast<unsigned long long>(walk->at)) +
+      walk->problem = FormatText("A frame at byte %llu runs past the end of ",
+                                 static_cast<unsigned long long>(walk->at)) +
                       SegmentName(index, segment, false) + ".";
     } else {
       walk->problem = FrameProblem(read, walk->at, bad);
@@ -287,8 +276,8 @@ void WalkParts(DemoWalk* walk, const Window& window) {
     if (read == Read::kWait) return;
     if (read != Read::kFrame) {
       if (read == Read::kPastLimit) {
-        parts.problem = Sentence("A frame at byte %llu is cut off by the end of the file.",
-                                 static_cast<unsigned long long>(parts.at));
+        parts.problem = FormatText("A frame at byte %llu is cut off by the end of the file.",
+                                   static_cast<unsigned long long>(parts.at));
       } else if (read != Read::kEnd) {
         parts.problem = FrameProblem(read, parts.at, bad);
       }
@@ -351,7 +340,7 @@ void ReadDirectory(DemoStructure* found, uint64_t size, ReadDemoAt readAt, void*
   }
   if (at < kDemoHeaderSize || at + 4 > size) {
     found->problems.push_back(
-        Sentence("The directory at byte %llu lies outside the file.", offset));
+        FormatText("The directory at byte %llu lies outside the file.", offset));
     return;
   }
   uint8_t countBytes[4];
@@ -359,14 +348,14 @@ void ReadDirectory(DemoStructure* found, uint64_t size, ReadDemoAt readAt, void*
   const int32_t count = LoadLeInt32(countBytes);
   if (count < 1 || count > kMostDirectoryEntries) {
     found->problems.push_back(
-        Sentence("The directory at byte %llu holds %d entries (1 to %d are possible).", offset,
-                 count, kMostDirectoryEntries));
+        FormatText("The directory at byte %llu holds %d entries (1 to %d are possible).", offset,
+                   count, kMostDirectoryEntries));
     return;
   }
   const size_t entriesSize = static_cast<size_t>(count) * kDirectoryEntrySize;
   if (at + 4 + entriesSize > size) {
     found->problems.push_back(
-        Sentence("The directory at byte %llu runs past the end of the file.", offset));
+        FormatText("The directory at byte %llu runs past the end of the file.", offset));
     return;
   }
   std::vector<uint8_t> entries(entriesSize);
@@ -380,8 +369,8 @@ void ReadDirectory(DemoStructure* found, uint64_t size, ReadDemoAt readAt, void*
         end > static_cast<int64_t>(at)) {
       found->problems.push_back(
           SegmentName(i, segment) +
-          Sentence(" lies outside the file's frames: bytes %lld to %lld, the directory at %llu.",
-                   static_cast<long long>(start), static_cast<long long>(end), offset));
+          FormatText(" lies outside the file's frames: bytes %lld to %lld, the directory at %llu.",
+                     static_cast<long long>(start), static_cast<long long>(end), offset));
       sound = false;
     }
     found->segments.push_back(segment);
@@ -404,11 +393,11 @@ void StartDemoWalk(DemoWalk* walk, uint64_t size, ReadDemoAt readAt, void* sourc
   found.directoryOffset = LoadLe32(header + 540);
   if (!found.knownProtocol) {
     found.problems.push_back(
-        Sentence("Demo protocol %d is not known: only 4 and 5 are read.", found.demoProtocol));
+        FormatText("Demo protocol %d is not known: only 4 and 5 are read.", found.demoProtocol));
   }
   if (size < kDemoHeaderSize) {
-    found.problems.push_back(Sentence("The file ends within its header, at byte %llu.",
-                                      static_cast<unsigned long long>(size)));
+    found.problems.push_back(FormatText("The file ends within its header, at byte %llu.",
+                                        static_cast<unsigned long long>(size)));
   }
   ReadDirectory(&found, size, readAt, source);
   if (!found.knownProtocol) {

@@ -1,10 +1,9 @@
 #include "messages/demo_details.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
-#include "common/printf_format.h"
+#include "common/text_format.h"
 #include "common/utf8_text.h"
 #include "demo/duration_text.h"
 #include "messages/message_reader.h"
@@ -34,21 +33,11 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
-std::string Format(const char* format, ...) PRINTF_FORMAT(1, 2);
-std::string Format(const char* format, ...) {
-  char text[512];
-  va_list args;
-  va_start(args, format);
-  vsnprintf(text, sizeof text, format, args);
-  va_end(args);
-  return text;
-}
-
 // "m:ss" of a frame's time.
 std::string Clock(double seconds) {
   if (!(seconds >= 0.0 && seconds < 9e18)) return "?:??";
   const long long whole = static_cast<long long>(seconds);
-  return Format("%lld:%02lld", whole / 60, whole % 60);
+  return FormatText("%lld:%02lld", whole / 60, whole % 60);
 }
 
 std::string NameOf(const SlotName& slot) {
@@ -64,19 +53,20 @@ std::string Joined(const std::vector<std::string>& texts) {
 void AddStructure(std::string& out, const DemoStructure& found) {
   if (found.knownProtocol) {
     out += "Duration: " + DurationText(found.duration) + "\n";
-    out += Format("Frames: %lld\n", static_cast<long long>(found.frames));
+    out += FormatText("Frames: %lld\n", static_cast<long long>(found.frames));
   } else {
     out += "Duration: unknown\nFrames: unknown\n";
   }
-  out += found.hasViewport ? Format("Viewport: %dx%d\n", found.viewportWidth, found.viewportHeight)
-                           : "Viewport: none\n";
-  out += Format("Map CRC: 0x%08X\n", static_cast<unsigned>(found.mapCrc));
+  out += found.hasViewport
+             ? FormatText("Viewport: %dx%d\n", found.viewportWidth, found.viewportHeight)
+             : "Viewport: none\n";
+  out += FormatText("Map CRC: 0x%08X\n", static_cast<unsigned>(found.mapCrc));
   for (size_t i = 0; i < found.segments.size(); ++i) {
     const DemoSegment& s = found.segments[i];
-    out += Format("Segment %u: ", static_cast<unsigned>(i + 1)) +
+    out += FormatText("Segment %u: ", static_cast<unsigned>(i + 1)) +
            OneLine(TextAsUtf8(s.description, strlen(s.description))) +
-           Format(", type %d, flags %d, CD track %d, time %.3f s, %d frames, %d bytes at %d\n",
-                  s.type, s.flags, s.cdTrack, s.time, s.frames, s.length, s.offset);
+           FormatText(", type %d, flags %d, CD track %d, time %.3f s, %d frames, %d bytes at %d\n",
+                      s.type, s.flags, s.cdTrack, s.time, s.frames, s.length, s.offset);
   }
   out += found.intact ? "Intact: yes\n" : "Intact: no\n";
   for (const std::string& problem : found.problems) {
@@ -115,7 +105,7 @@ void AddMessages(std::string& out, const DemoMessages& messages, bool allCommand
     out += "Server: " + OneLine(server.name) + " (" + OneLine(server.gameDir) + ", " +
            OneLine(server.mapFile) +
            (server.maxPlayers == 1 ? std::string(", single player)\n")
-                                   : Format(", up to %d players)\n", server.maxPlayers));
+                                   : FormatText(", up to %d players)\n", server.maxPlayers));
   } else {
     out += "Server: unknown\n";
   }
@@ -124,17 +114,17 @@ void AddMessages(std::string& out, const DemoMessages& messages, bool allCommand
     out += "Recorder: unknown\n";
   } else if (messages.recorderName.known) {
     out += "Recorder: " + OneLine(messages.recorderName.name) +
-           Format(" (slot %d)\n", messages.recorderSlot);
+           FormatText(" (slot %d)\n", messages.recorderSlot);
   } else {
-    out += Format("Recorder: slot %d, no name\n", messages.recorderSlot);
+    out += FormatText("Recorder: slot %d, no name\n", messages.recorderSlot);
   }
   out +=
       messages.players.empty() ? "Players: none\n" : "Players: " + Joined(messages.players) + "\n";
-  out += Format("Kills: %zu\n", messages.kills.size());
+  out += FormatText("Kills: %zu\n", messages.kills.size());
   for (const Kill& kill : messages.kills) out += KillLine(kill);
-  out += Format("Chat lines: %zu\n", messages.chat.size());
+  out += FormatText("Chat lines: %zu\n", messages.chat.size());
   for (const ChatLine& chat : messages.chat) out += ChatLineText(chat);
-  out += Format("Commands: %zu\n", messages.commands.size());
+  out += FormatText("Commands: %zu\n", messages.commands.size());
   if (allCommands) {
     for (const ConsoleCommand& command : messages.commands) {
       out += Clock(command.time) + (command.fromServer ? " server: " : " recorder: ") +
@@ -142,7 +132,8 @@ void AddMessages(std::string& out, const DemoMessages& messages, bool allCommand
     }
   }
   if (messages.notKept > 0) {
-    out += Format("Not kept: %zu more kills, chat lines, commands or players\n", messages.notKept);
+    out +=
+        FormatText("Not kept: %zu more kills, chat lines, commands or players\n", messages.notKept);
   }
   switch (messages.read) {
     case MessagesRead::kNotRead:

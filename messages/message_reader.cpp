@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/little_endian.h"
-#include "common/printf_format.h"
+#include "common/text_format.h"
 #include "common/utf8_text.h"
 #include "messages/bit_reader.h"
 
@@ -243,12 +243,10 @@ struct Block {
 
 bool Block::Fault(const char* format, ...) {
   if (fault.empty()) {
-    char text[256];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    fault = FormatTextV(format, args);
     va_end(args);
-    fault = text;
   }
   return false;
 }
@@ -812,10 +810,10 @@ void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, dou
         ++state->problemsNotTold;
         return;
       }
-      char where[96];
-      snprintf(where, sizeof where, "The frame at byte %llu: message %d of its block, ",
-               static_cast<unsigned long long>(frameOffset), index);
-      state->found.problems.push_back(where + b.fault + "; the rest of the block was not read.");
+      state->found.problems.push_back(
+          FormatText("The frame at byte %llu: message %d of its block, %s; the rest of the block "
+                     "was not read.",
+                     static_cast<unsigned long long>(frameOffset), index, b.fault.c_str()));
       return;
     }
     b.in.AlignToByte();
