@@ -4,8 +4,8 @@
 
 #include "demo/demo_file.h"
 #include "demo/demo_repair.h"
-#include "demo/repair_file.h"
 #include "demo/duration_text.h"
+#include "demo/repair_file.h"
 
 namespace {
 
