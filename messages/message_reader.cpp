@@ -75,100 +75,34 @@ struct UserMessage {
 };
 constexpr uint8_t kVariableSize = 255;
 
-const char* const kMessageNames[kFirstUserMessage] = {"svc_bad",
-                                                      "svc_nop",
-                                                      "svc_disconnect",
-                                                      "svc_event",
-                                                      "svc_version",
-                                                      "svc_setview",
-                                                      "svc_sound",
-                                                      "svc_time",
-                                                      "svc_print",
-                                                      "svc_stufftext",
-                                                      "svc_setangle",
-                                                      "svc_serverinfo",
-                                                      "svc_lightstyle",
-                                                      "svc_updateuserinfo",
-                                                      "svc_deltadescription",
-                                                      "svc_clientdata",
-                                                      "svc_stopsound",
-                                                      "svc_pings",
-                                                      "svc_particle",
-                                                      "svc_damage",
-                                                      "svc_spawnstatic",
-                                                      "svc_event_reliable",
-                                                      "svc_spawnbaseline",
-                                                      "svc_temp_entity",
-                                                      "svc_setpause",
-                                                      "svc_signonnum",
-                                                      "svc_centerprint",
-                                                      "svc_killedmonster",
-                                                      "svc_foundsecret",
-                                                      "svc_spawnstaticsound",
-                                                      "svc_intermission",
-                                                      "svc_finale",
-                                                      "svc_cdtrack",
-                                                      "svc_restore",
-                                                      "svc_cutscene",
-                                                      "svc_weaponanim",
-                                                      "svc_decalname",
-                                                      "svc_roomtype",
-                                                      "svc_addangle",
-                                                      "svc_newusermsg",
-                                                      "svc_packetentities",
-                                                      "svc_deltapacketentities",
-                                                      "svc_choke",
-                                                      "svc_resourcelist",
-                                                      "svc_newmovevars",
-                                                      "svc_resourcerequest",
-                                                      "svc_customization",
-                                                      "svc_crosshairangle",
-                                                      "svc_soundfade",
-                                                      "svc_filetxferfailed",
-                                                      "svc_hltv",
-                                                      "svc_director",
-                                                      "svc_voiceinit",
-                                                      "svc_voicedata",
-                                                      "svc_sendextrainfo",
-                                                      "svc_timescale",
-                                                      "svc_resourcelocation",
-                                                      "svc_sendcvarvalue",
-                                                      "svc_sendcvarvalue2",
-                                                      "svc_exec",
-                                                      "id 60",
-                                                      "id 61",
-                                                      "id 62",
-                                                      "id 63"};
-
-// The size of a body that its id fixes, or -1.
-int FixedBody(int id) {
-  switch (id) {
-    case 1:
-    case 19:
-    case 27:
-    case 28:
-    case 30:
-    case 42: return 0;
-    case 24:
-    case 25: return 1;
-    case 5:
-    case 16:
-    case 32:
-    case 35:
-    case 37:
-    case 38:
-    case 47: return 2;
-    case 4:
-    case 7:
-    case 48:
-    case 55: return 4;
-    case 10: return 6;
-    case 45: return 8;
-    case 18: return 11;
-    case 29: return 14;
-  }
-  return -1;
-}
+// Each engine message by its id: its name, and the size of its body where
+// the id fixes it (-1 where the body tells its size).
+struct EngineMessage {
+  const char* name;
+  int8_t fixedBody;
+};
+// clang-format off
+const EngineMessage kEngineMessages[kFirstUserMessage] = {
+    {"svc_bad", -1}, {"svc_nop", 0}, {"svc_disconnect", -1}, {"svc_event", -1}, {"svc_version", 4},
+    {"svc_setview", 2}, {"svc_sound", -1}, {"svc_time", 4}, {"svc_print", -1},
+    {"svc_stufftext", -1}, {"svc_setangle", 6}, {"svc_serverinfo", -1}, {"svc_lightstyle", -1},
+    {"svc_updateuserinfo", -1}, {"svc_deltadescription", -1}, {"svc_clientdata", -1},
+    {"svc_stopsound", 2}, {"svc_pings", -1}, {"svc_particle", 11}, {"svc_damage", 0},
+    {"svc_spawnstatic", -1}, {"svc_event_reliable", -1}, {"svc_spawnbaseline", -1},
+    {"svc_temp_entity", -1}, {"svc_setpause", 1}, {"svc_signonnum", 1}, {"svc_centerprint", -1},
+    {"svc_killedmonster", 0}, {"svc_foundsecret", 0}, {"svc_spawnstaticsound", 14},
+    {"svc_intermission", 0}, {"svc_finale", -1}, {"svc_cdtrack", 2}, {"svc_restore", -1},
+    {"svc_cutscene", -1}, {"svc_weaponanim", 2}, {"svc_decalname", -1}, {"svc_roomtype", 2},
+    {"svc_addangle", 2}, {"svc_newusermsg", -1}, {"svc_packetentities", -1},
+    {"svc_deltapacketentities", -1}, {"svc_choke", 0}, {"svc_resourcelist", -1},
+    {"svc_newmovevars", -1}, {"svc_resourcerequest", 8}, {"svc_customization", -1},
+    {"svc_crosshairangle", 2}, {"svc_soundfade", 4}, {"svc_filetxferfailed", -1}, {"svc_hltv", -1},
+    {"svc_director", -1}, {"svc_voiceinit", -1}, {"svc_voicedata", -1}, {"svc_sendextrainfo", -1},
+    {"svc_timescale", 4}, {"svc_resourcelocation", -1}, {"svc_sendcvarvalue", -1},
+    {"svc_sendcvarvalue2", -1}, {"svc_exec", -1}, {"id 60", -1}, {"id 61", -1}, {"id 62", -1},
+    {"id 63", -1},
+};
+// clang-format on
 
 // Temp entities: the bytes after the type byte, by type; 0 for those that
 // are not valid, -1 for the two whose size their bytes tell.
@@ -252,7 +186,7 @@ bool Block::Fault(const char* format, ...) {
 }
 
 const char* MessageName(int id) {
-  return id < kFirstUserMessage ? kMessageNames[id] : "a user message";
+  return id < kFirstUserMessage ? kEngineMessages[id].name : "a user message";
 }
 
 // The outcome of a message: read whole, or the first fault found.
@@ -706,14 +640,15 @@ bool ReadMessage(Block& b) {
   BitReader& in = b.in;
   const int id = b.id;
   if (id >= kFirstUserMessage) return ReadUserMessage(b);
-  const int fixed = FixedBody(id);
+  const int fixed = kEngineMessages[id].fixedBody;
   if (fixed >= 0) {
     in.SkipBytes(static_cast<size_t>(fixed));
     return Checked(b);
   }
+  // Each body as the server writes it; the engine message table names the ids.
   switch (id) {
-    case 2:
-    case 8:
+    case 2:  // disconnect, print, centerprint, finale, cutscene, filetxferfailed,
+    case 8:  // resourcelocation, sendcvarvalue: a string
     case 26:
     case 31:
     case 34:
@@ -722,7 +657,7 @@ bool ReadMessage(Block& b) {
     case 57: in.SkipString(); break;
     case 3: return ReadEvents(b);
     case 6: return ReadSound(b);
-    case 9: {
+    case 9: {  // stufftext: console commands
       size_t length;
       const char* text = in.String(&length);
       if (!Checked(b)) return false;
@@ -730,7 +665,7 @@ bool ReadMessage(Block& b) {
       return true;
     }
     case 11: return ReadServerInfo(b);
-    case 12:
+    case 12:  // lightstyle, decalname: an index and a string
     case 36:
       in.SkipBytes(1);
       in.SkipString();
@@ -739,14 +674,14 @@ bool ReadMessage(Block& b) {
     case 14: return ReadDeltaDescription(b);
     case 15: return ReadClientData(b);
     case 17: return ReadPings(b);
-    case 20:
+    case 20:  // spawnstatic: 5 more bytes where it has a render mode
       in.SkipBytes(16);
       if (in.Byte() != 0) in.SkipBytes(5);
       break;
     case 21: return ReadReliableEvent(b);
     case 22: return ReadSpawnBaseline(b);
     case 23: return ReadTempEntity(b);
-    case 33: {
+    case 33: {  // restore: a string and a counted list of them
       in.SkipString();
       const int count = in.Byte();
       for (int i = 0; i < count && !in.failed(); ++i) in.SkipString();
@@ -756,39 +691,39 @@ bool ReadMessage(Block& b) {
     case 40: return ReadPacketEntities(b, true);
     case 41: return ReadPacketEntities(b, false);
     case 43: return ReadResourceList(b);
-    case 44:
+    case 44:  // newmovevars: 24 numbers, the footsteps byte and the sky's name
       in.SkipBytes(97);
       in.SkipString();
       break;
-    case 46: {
+    case 46: {  // customization: its hash where its flags say
       in.SkipBytes(2);
       in.SkipString();
       in.SkipBytes(6);
       if (in.Byte() & 4) in.SkipBytes(16);
       break;
     }
-    case 50: {
+    case 50: {  // hltv: 0 says the recording client is a proxy
       const uint8_t command = in.Byte();
       if (command == 0 && !in.failed()) b.state->hltv = true;
       if (command == 1) in.SkipBytes(10);
       break;
     }
-    case 51: in.SkipBytes(in.Byte()); break;
-    case 52:
+    case 51: in.SkipBytes(in.Byte()); break;  // director: a counted body
+    case 52:                                  // voiceinit, sendextrainfo: a string and a byte
     case 54:
       in.SkipString();
       in.SkipBytes(1);
       break;
-    case 53: {
+    case 53: {  // voicedata: a slot and a counted body
       in.SkipBytes(1);
       in.SkipBytes(static_cast<uint16_t>(in.Short()));
       break;
     }
-    case 58:
+    case 58:  // sendcvarvalue2: a request id and a string
       in.SkipBytes(4);
       in.SkipString();
       break;
-    case 59:
+    case 59:  // exec
       if (in.Byte() != 0) in.SkipBytes(1);
       break;
     default: return b.Fault("%s is not a message of network protocol 48", MessageName(id));
