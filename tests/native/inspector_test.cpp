@@ -19,6 +19,7 @@
 #include "tests/native/tool_run.h"
 #include "tools/demo_writer.h"
 #include "tools/inspector.h"
+#include "tools/message_writer.h"
 
 namespace {
 
@@ -377,6 +378,31 @@ TEST_F(BadInputTest, AFileShorterThanItsSizeSaysIsNotReadToMemory) {
   InspectorRun run = Inspect({path});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, std::string(path) + ": Could not read file to memory.\n");
+}
+
+TEST_F(InspectorTest, WhatTheMessagesSay) {
+  DemoRecipe recipe;
+  recipe.gameDirectory = "cstrike";
+  DemoStory story = SampleStory("cstrike", "de_qx");
+  recipe.loadingMessages = story.loading;
+  recipe.playbackMessages = story.playback;
+  const std::string path = Write("story.dem", WriteDemo(recipe));
+  const InspectorRun json = Inspect({"--json", path});
+  const std::string keys =
+      ",\"server\":{\"name\":\"Quendrix sample server\",\"gameDir\":\"cstrike\","
+      "\"mapFile\":\"maps/de_qx.bsp\",\"maxPlayers\":8},\"maps\":[\"maps/de_qx.bsp\"],"
+      "\"recorder\":{\"slot\":0,\"name\":\"Alice\"},\"players\":[\"Alice\",\"Bob\"],"
+      "\"kills\":[{\"time\":0.02,\"killer\":\"Alice\",\"victim\":\"Bob\",\"weapon\":\"ak47\","
+      "\"headshot\":true}],"
+      "\"chat\":[{\"time\":0.03,\"sender\":\"Alice\",\"kind\":null,\"text\":\"Alice: gg\"}],"
+      "\"commands\":[{\"time\":0.01,\"text\":\"spk \\\"hello\\\"\",\"source\":\"server\"}],"
+      "\"messagesRead\":true,\"messageProblems\":[]}\n";
+  EXPECT_NE(json.out.find(keys), std::string::npos) << json.out;
+  const std::string details = Inspect({"--commands", path}).out;
+  EXPECT_NE(details.find("Kills: 1\n0:00 Alice killed Bob with ak47, headshot\nChat lines: 1\n"
+                         "0:00 Alice: gg\nCommands: 1\n0:00 server: spk \"hello\"\n"),
+            std::string::npos)
+      << details;
 }
 
 }  // namespace

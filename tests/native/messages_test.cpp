@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/utf8_text.h"
 #include "tests/native/message_support.h"
 #include "tests/native/test_bytes.h"
 #include "tools/demo_writer.h"
@@ -214,6 +215,37 @@ TEST(MessagesTest, ABlockThatCannotBeReadCostsOnlyItsRest) {
                                      c.problem + "; the rest of the block was not read.");
     EXPECT_EQ(Describe(ReadMessagesInWindows(demo, 700)), details);
   }
+}
+
+// However many blocks fail and commands a demo holds, what is kept of them
+// is bounded.
+TEST(MessagesTest, WhatIsKeptIsBounded) {
+  const std::vector<uint8_t> bad = {60};
+  const DemoMessages failing =
+      ReadMessages(DemoWith("valve", std::vector<std::vector<uint8_t>>(1100, bad)));
+  ASSERT_EQ(failing.problems.size(), 1001u);
+  EXPECT_EQ(failing.problems.back(), "100 more blocks could not be read to their end.");
+  const std::vector<uint8_t> command = MessageBlock().StuffText(std::string(200, 'x')).bytes();
+  const DemoMessages flooded =
+      ReadMessages(DemoWith("valve", std::vector<std::vector<uint8_t>>(40000, command)));
+  EXPECT_GT(flooded.notKept, 0u);
+  EXPECT_EQ(flooded.commands.size() + flooded.notKept, 40000u);
+}
+
+TEST(MessagesTest, NamesAreUtf8WhereTheirBytesAre) {
+  const struct {
+    std::string bytes, expected;
+  } cases[] = {
+      {"Alice", "Alice"},
+      {"\xD0\x9F\xD0\xA4", "\xD0\x9F\xD0\xA4"},                  // Cyrillic
+      {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},                  // beyond the first plane
+      {"\xE9t\xE9", "\xC3\xA9t\xC3\xA9"},                        // Latin-1
+      {"\xC0\x80", "\xC3\x80\xC2\x80"},                          // overlong
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},              // a surrogate
+      {"\xF4\x90\x80\x80", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80"},  // past U+10FFFF
+      {"a\xE2\x82", "a\xC3\xA2\xC2\x82"},                        // cut
+  };
+  for (const auto& c : cases) EXPECT_EQ(TextAsUtf8(c.bytes), c.expected) << c.bytes;
 }
 
 }  // namespace
