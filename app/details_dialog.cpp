@@ -29,6 +29,8 @@ void OpenDetails(HWND dialog, const wchar_t* text) {
   }
   HWND edit = GetDlgItem(dialog, IDC_DETAILSTEXT);
   SendMessageW(edit, EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELONG(4, 4));
+  // A long match's kills and chat run past the edit's first limit of 32 K.
+  SendMessageW(edit, EM_SETLIMITTEXT, 0, 0);
   SetDlgItemTextW(dialog, IDC_DETAILSTEXT, text);
   // The keys that scroll go to the text, which the dialog manager's own
   // focus would show all selected.
