@@ -6,6 +6,7 @@
 #include "common/message_box.h"
 #include "demo/demo_file.h"
 #include "messages/demo_details.h"
+#include "messages/message_reader.h"
 
 namespace {
 
@@ -63,15 +64,19 @@ INT_PTR CALLBACK DetailsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 }  // namespace
 
+// The file is read a window at a time, as the inspector reads it: a demo of
+// any size takes a few MiB.
 void ShowDemoDetails(HWND owner, const char* path) {
-  DemoBytes file;
-  DemoFileStatus status = ReadDemoFile(path, &file);
+  DemoInspection demo;
+  MessageReader reader;
+  const WindowReader also = MessageWindowReader(&reader);
+  const DemoFileStatus status = InspectDemoFile(path, &demo, &also);
   if (status != DemoFileStatus::kRead) {
     ShowMessage(DemoFileMessage(status), MB_ICONERROR);
     return;
   }
-  const std::wstring text = DetailsForEdit(DemoDetailsText(file.bytes.get(), file.size));
-  file.bytes.reset();
+  const std::wstring text =
+      DetailsForEdit(ComposeDetails(demo, MessageReaderResult(&reader), false));
   // A dialog of the wide functions has wide controls, which keep every
   // script of the text; an ANSI edit would keep only the code page's.
   DialogBoxParamW(app.instanceHandle, MAKEINTRESOURCEW(IDD_DETAILS), owner, DetailsDialogProc,

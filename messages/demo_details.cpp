@@ -6,7 +6,6 @@
 #include "common/text_format.h"
 #include "common/utf8_text.h"
 #include "demo/duration_text.h"
-#include "messages/message_reader.h"
 
 namespace {
 
@@ -157,11 +156,4 @@ std::string ComposeDetails(const DemoInspection& demo, const DemoMessages& messa
   AddStructure(out, demo.structure);
   AddMessages(out, messages, allCommands);
   return out;
-}
-
-std::string DemoDetailsText(const uint8_t* bytes, size_t size) {
-  MessageReader reader;
-  const WindowReader also = MessageWindowReader(&reader);
-  const DemoInspection demo = InspectDemo(bytes, size, &also);
-  return ComposeDetails(demo, MessageReaderResult(&reader), false);
 }

@@ -3,8 +3,6 @@
 // each line ending with a line feed. Portable: no platform headers.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
 #include "demo/demo_summary.h"
@@ -15,6 +13,3 @@
 // console commands, or a line for each when allCommands.
 std::string ComposeDetails(const DemoInspection& demo, const DemoMessages& messages,
                            bool allCommands);
-
-// The details of a demo held whole in memory, at least one byte of it.
-std::string DemoDetailsText(const uint8_t* bytes, size_t size);
