@@ -3,10 +3,10 @@
 #include <commdlg.h>
 
 #include "app/details_dialog.h"
+#include "app/load_demo.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"
-#include "demo/load_demo.h"
 #include "game/playback.h"
 #include "game/settings.h"
 

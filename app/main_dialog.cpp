@@ -3,9 +3,9 @@
 #include <shellapi.h>
 
 #include "app/commands.h"
+#include "app/load_demo.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
-#include "demo/load_demo.h"
 #include "game/settings.h"
 
 namespace {

@@ -11,7 +11,7 @@ add_library(quendrix_win32 STATIC
   app/start_up.cpp
   common/app_state.cpp
   common/message_box.cpp
-  demo/load_demo.cpp
+  app/load_demo.cpp
   game/association.cpp
   game/playback.cpp
   game/settings.cpp)

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/load_demo.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"
 #include "demo/demo_file.h"
-#include "demo/load_demo.h"
 #include "demo/repair_file.h"
 #include "game/settings.h"
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "tools/bitmap_writer.h"
+#include "common/bitmap_writer.h"
 #include "tools/pixel_font.h"
 
 namespace {

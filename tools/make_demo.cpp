@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/bitmap_writer.h"
+#include "common/bitmap_writer.h"
 #include "tools/demo_writer.h"
 #include "tools/message_writer.h"
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "tools/bitmap_writer.h"
+#include "common/bitmap_writer.h"
 
 namespace {
 

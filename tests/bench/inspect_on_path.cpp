@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/inspector.h"
 #include "demo/signature_scan.h"
-#include "tools/inspector.h"
 
 int main(int argc, char** argv) {
   const char* names[] = {"plain", "sse2", "avx2"};

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
+#include "common/bitmap_writer.h"
 #include "demo/demo_summary.h"
-#include "tools/bitmap_writer.h"
 #include "tools/demo_writer.h"
 
 namespace {

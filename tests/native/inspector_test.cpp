@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/inspector.h"
 #include "demo/demo_file.h"
 #include "tests/native/demo_walk_support.h"
 #include "tests/native/scratch_folder.h"
 #include "tests/native/test_bytes.h"
 #include "tests/native/tool_run.h"
 #include "tools/demo_writer.h"
-#include "tools/inspector.h"
 #include "tools/message_writer.h"
 
 namespace {

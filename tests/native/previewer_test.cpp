@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/previewer.h"
+#include "common/bitmap_writer.h"
 #include "map/map_floors.h"
 #include "map/map_picture.h"
 #include "tests/native/scratch_folder.h"
-#include "tools/bitmap_writer.h"
 #include "tools/map_writer.h"
-#include "tools/previewer.h"
 
 namespace {
 

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/repair.h"
 #include "demo/demo_repair.h"
 #include "tests/native/scratch_folder.h"
 #include "tests/native/test_bytes.h"
 #include "tests/native/tool_run.h"
 #include "tools/demo_writer.h"
-#include "tools/repair.h"
 
 namespace {
 

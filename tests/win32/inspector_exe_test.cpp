@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/inspector.h"
 #include "tests/native/tool_run.h"
 #include "tests/win32/win32_test_support.h"
 #include "tools/demo_writer.h"
-#include "tools/inspector.h"
 
 namespace {
 

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "app/load_demo.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
-#include "demo/load_demo.h"
+#include "common/bitmap_writer.h"
 #include "map/map_floors.h"
 #include "map/map_picture.h"
 #include "tests/reference/map_pictures.h"
 #include "tests/win32/win32_test_support.h"
-#include "tools/bitmap_writer.h"
 #include "tools/demo_writer.h"
 #include "tools/map_writer.h"
 

@@ -12,10 +12,10 @@
 #include "app/main_dialog.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
+#include "common/bitmap_writer.h"
 #include "messages/demo_details.h"
 #include "messages/message_reader.h"
 #include "tests/win32/win32_test_support.h"
-#include "tools/bitmap_writer.h"
 #include "tools/demo_writer.h"
 
 namespace {

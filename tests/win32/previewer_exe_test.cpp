@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "cli/previewer.h"
 #include "tests/native/tool_run.h"
 #include "tests/win32/win32_test_support.h"
 #include "tools/map_writer.h"
-#include "tools/previewer.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/bitmap_writer.h"
 #include "tests/win32/win32_test_support.h"
-#include "tools/bitmap_writer.h"
 #include "tools/demo_writer.h"
 #include "tools/window_driver.h"
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "cli/repair.h"
 #include "demo/demo_repair.h"
 #include "tests/native/tool_run.h"
 #include "tests/win32/win32_test_support.h"
 #include "tools/demo_writer.h"
-#include "tools/repair.h"
 
 namespace {
 

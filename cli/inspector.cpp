@@ -1,4 +1,4 @@
-#include "tools/inspector.h"
+#include "cli/inspector.h"
 
 #include <charconv>
 #include <cmath>

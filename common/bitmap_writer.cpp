@@ -1,4 +1,4 @@
-#include "tools/bitmap_writer.h"
+#include "common/bitmap_writer.h"
 
 #include <cstring>
 
@@ -93,7 +93,8 @@ std::vector<uint8_t> EncodeBitmap8(int width, int height, const std::vector<Rgb>
 
 std::vector<Rgb> DrawMapPreview(const char* mapName, int width, int height) {
   const uint32_t hash = Hash(mapName);
-  const Rgb floor = {static_cast<uint8_t>(150 + hash % 40), static_cast<uint8_t>(130 + (hash >> 8) % 30),
+  const Rgb floor = {static_cast<uint8_t>(150 + hash % 40),
+                     static_cast<uint8_t>(130 + (hash >> 8) % 30),
                      static_cast<uint8_t>(90 + (hash >> 16) % 30)};
   const Rgb wall = {70, 62, 52};
   const Rgb crate = {120, 84, 40};
@@ -112,10 +113,12 @@ std::vector<Rgb> DrawMapPreview(const char* mapName, int width, int height) {
       int left = col * cellW + 6 + static_cast<int>(cell % 6);
       int top = row * cellH + 6 + static_cast<int>((cell >> 3) % 6);
       fill(left, top, (col + 1) * cellW - 6, (row + 1) * cellH - 6, floor);
-      if (col < 3) fill((col + 1) * cellW - 8, row * cellH + cellH / 2 - 5, (col + 1) * cellW + 10,
-                        row * cellH + cellH / 2 + 5, Shade(floor, -12));
-      if (row < 2) fill(col * cellW + cellW / 2 - 5, (row + 1) * cellH - 8, col * cellW + cellW / 2 + 5,
-                        (row + 1) * cellH + 10, Shade(floor, -12));
+      if (col < 3)
+        fill((col + 1) * cellW - 8, row * cellH + cellH / 2 - 5, (col + 1) * cellW + 10,
+             row * cellH + cellH / 2 + 5, Shade(floor, -12));
+      if (row < 2)
+        fill(col * cellW + cellW / 2 - 5, (row + 1) * cellH - 8, col * cellW + cellW / 2 + 5,
+             (row + 1) * cellH + 10, Shade(floor, -12));
       if (cell % 3 == 0) fill(left + 8, top + 8, left + 18, top + 18, crate);
     }
   }

@@ -1,4 +1,4 @@
-#include "tools/repair.h"
+#include "cli/repair.h"
 
 #include <cstring>
 

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "tools/previewer.h"
+#include "cli/previewer.h"
 
 #ifdef _WIN32
 // Windows' shells hand patterns such as maps\*.bsp over as they are: the

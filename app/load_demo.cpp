@@ -1,4 +1,4 @@
-#include "demo/load_demo.h"
+#include "app/load_demo.h"
 
 #include <cstdio>
 #include <cstring>

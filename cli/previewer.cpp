@@ -1,4 +1,4 @@
-#include "tools/previewer.h"
+#include "cli/previewer.h"
 
 #include <cctype>
 #include <cstdio>
@@ -10,10 +10,10 @@
 #include <windows.h>
 #endif
 
+#include "common/bitmap_writer.h"
 #include "demo/demo_file.h"
 #include "map/map_floors.h"
 #include "map/map_picture.h"
-#include "tools/bitmap_writer.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "tools/repair.h"
+#include "cli/repair.h"
 
 int main(int argc, char** argv) {
   return RunRepair(argc, argv, stdout, stderr);
