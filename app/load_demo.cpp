@@ -113,11 +113,6 @@ void LoadMapPreview(const char* mapName, const char* modDir) {
   }
 }
 
-void ReleaseMapPreview() {
-  if (app.mapBitmap != nullptr) DeleteObject(app.mapBitmap);
-  app.mapBitmap = nullptr;
-}
-
 HBITMAP LoadBitmapFile(const char* path) {
   return static_cast<HBITMAP>(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
 }

@@ -14,8 +14,5 @@ void LoadDemo(HWND window, const char* path);
 // could name a file elsewhere gives no preview.
 void LoadMapPreview(const char* mapName, const char* modDir);
 
-// Drops the current map preview, as each new load does first.
-void ReleaseMapPreview();
-
 // A bitmap file as a device-dependent bitmap, or none.
 HBITMAP LoadBitmapFile(const char* path);

@@ -32,3 +32,6 @@ struct AppState {
 };
 
 extern AppState app;
+
+// Drops the current map preview, as each new load and the end of a game do.
+void ReleaseMapPreview();

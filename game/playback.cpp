@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/load_demo.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"
