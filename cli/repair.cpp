@@ -99,6 +99,10 @@ int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
               "Nothing written.\n",
               demoPath, found.demoProtocol);
       return 1;
+    case RepairOutcome::kTooLarge:
+      return Fail(err, demoPath,
+                  "the repaired copy would be 4 GiB or more, past what a demo's directory can "
+                  "name. Nothing written.");
     case RepairOutcome::kRepaired: break;
   }
   const RepairFileStatus written = WriteRepairFile(demoPath, plan, outPath, force);

@@ -60,6 +60,7 @@ RepairOutcome PlanRepair(const DemoStructure& demo, RepairPlan* plan) {
     AppendLe32(plan->trailer, static_cast<uint32_t>(parts.lastFrameNumber));
   }
   const uint64_t directoryOffset = plan->keepEnd + plan->trailer.size();
+  if (directoryOffset > UINT32_MAX) return RepairOutcome::kTooLarge;
   plan->directoryOffset = static_cast<uint32_t>(directoryOffset);
   AppendLe32(plan->trailer, 2);
   AppendEntry(plan->trailer, 0, "LOADING", 0.0f, 0, kDemoHeaderSize,

@@ -11,7 +11,13 @@
 
 #include "demo/demo_structure.h"
 
-enum class RepairOutcome { kRepaired, kAlreadyIntact, kNothingToKeep, kUnknownProtocol };
+enum class RepairOutcome {
+  kRepaired,
+  kAlreadyIntact,
+  kNothingToKeep,
+  kUnknownProtocol,
+  kTooLarge,  // the copy's directory would lie past the 4 GiB that its offset can name
+};
 
 // What a repair writes: the demo's bytes before keepEnd as they are, but for
 // the directory offset in the header, then trailer.

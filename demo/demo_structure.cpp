@@ -1,5 +1,6 @@
 #include "demo/demo_structure.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -319,9 +320,36 @@ DemoSegment ReadEntry(const uint8_t* entry) {
   segment.cdTrack = LoadLeInt32(entry + 72);
   segment.time = LoadLeFloat(entry + 76);
   segment.frames = LoadLeInt32(entry + 80);
-  segment.offset = LoadLeInt32(entry + 84);
-  segment.length = LoadLeInt32(entry + 88);
+  segment.offset = LoadLe32(entry + 84);
+  segment.length = LoadLe32(entry + 88);
   return segment;
+}
+
+uint64_t SegmentEnd(const DemoSegment& segment) {
+  return uint64_t{segment.offset} + segment.length;
+}
+
+// The segments of a sound directory follow one another: where two overlap,
+// walking each would read the same bytes again, as many times as there are
+// segments.
+bool NoneOverlaps(DemoStructure* found) {
+  const std::vector<DemoSegment>& segments = found->segments;
+  std::vector<size_t> order(segments.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return segments[a].offset < segments[b].offset; });
+  bool none = true;
+  size_t reaching = order[0];  // of those before, the one that ends last
+  for (size_t k = 1; k < order.size(); ++k) {
+    const size_t i = order[k];
+    if (segments[i].offset < SegmentEnd(segments[reaching]) && segments[i].length > 0) {
+      found->problems.push_back(SegmentName(i, segments[i]) + " overlaps " +
+                                SegmentName(reaching, segments[reaching], false) + ".");
+      none = false;
+    }
+    if (SegmentEnd(segments[i]) > SegmentEnd(segments[reaching])) reaching = i;
+  }
+  return none;
 }
 
 // Bytes that the source does not have read as zero.
@@ -363,18 +391,16 @@ void ReadDirectory(DemoStructure* found, uint64_t size, ReadDemoAt readAt, void*
   bool sound = true;
   for (size_t i = 0; i < static_cast<size_t>(count); ++i) {
     const DemoSegment segment = ReadEntry(entries.data() + i * kDirectoryEntrySize);
-    const int64_t start = segment.offset;
-    const int64_t end = start + segment.length;
-    if (start < static_cast<int64_t>(kDemoHeaderSize) || segment.length < 0 ||
-        end > static_cast<int64_t>(at)) {
+    if (segment.offset < kDemoHeaderSize || SegmentEnd(segment) > at) {
       found->problems.push_back(
           SegmentName(i, segment) +
-          FormatText(" lies outside the file's frames: bytes %lld to %lld, the directory at %llu.",
-                     static_cast<long long>(start), static_cast<long long>(end), offset));
+          FormatText(" lies outside the file's frames: bytes %u to %llu, the directory at %llu.",
+                     segment.offset, static_cast<unsigned long long>(SegmentEnd(segment)), offset));
       sound = false;
     }
     found->segments.push_back(segment);
   }
+  if (sound) sound = NoneOverlaps(found);
   if (!sound) found->segments.clear();
 }
 
@@ -392,8 +418,15 @@ void StartDemoWalk(DemoWalk* walk, uint64_t size, ReadDemoAt readAt, void* sourc
   found.mapCrc = LoadLe32(header + 536);
   found.directoryOffset = LoadLe32(header + 540);
   if (!found.knownProtocol) {
+    // The summary shows the field's low byte, which may be 4 or 5 when the
+    // whole field is not.
+    const int lowByte = static_cast<int8_t>(found.demoProtocol & 0xFF);
     found.problems.push_back(
-        FormatText("Demo protocol %d is not known: only 4 and 5 are read.", found.demoProtocol));
+        lowByte == found.demoProtocol
+            ? FormatText("Demo protocol %d is not known: only 4 and 5 are read.", lowByte)
+            : FormatText("Demo protocol %d (the whole field; the summary shows its low byte, %d) "
+                         "is not known: only 4 and 5 are read.",
+                         found.demoProtocol, lowByte));
   }
   if (size < kDemoHeaderSize) {
     found.problems.push_back(FormatText("The file ends within its header, at byte %llu.",
@@ -406,8 +439,8 @@ void StartDemoWalk(DemoWalk* walk, uint64_t size, ReadDemoAt readAt, void* sourc
   }
   for (const DemoSegment& segment : found.segments) {
     SegmentWalk segmentWalk;
-    segmentWalk.at = static_cast<uint64_t>(segment.offset);
-    segmentWalk.end = segmentWalk.at + static_cast<uint64_t>(segment.length);
+    segmentWalk.at = segment.offset;
+    segmentWalk.end = SegmentEnd(segment);
     walk->segments.push_back(segmentWalk);
   }
   FindNextEvents(walk);

@@ -23,8 +23,8 @@ struct DemoSegment {
   int32_t cdTrack;
   float time;
   int32_t frames;
-  int32_t offset;
-  int32_t length;
+  uint32_t offset;
+  uint32_t length;
 };
 
 // Where the frames of a recording lie when walked from the header's end: the

@@ -43,16 +43,28 @@ bool FailStart(bool copyMade) {
 // The game cannot play a recording that was cut off before its directory was
 // written: such a one is handed over in its repaired form, as quendrix-repair
 // writes it, whole or not at all. Any other file is copied byte for byte. The
-// user's file is only read, window by window.
-void CopyDemoForGame(const char* demoPath) {
+// user's file is only read, window by window. False, once the player has
+// been told why, when a repaired copy cannot be made.
+bool CopyDemoForGame(const char* demoPath) {
   DemoInspection demo;
   RepairPlan plan;
-  if (InspectDemoFile(demoPath, &demo) == DemoFileStatus::kRead &&
-      PlanRepair(demo.structure, &plan) == RepairOutcome::kRepaired) {
-    WriteRepairFile(demoPath, plan, app.tempDemoPath, true);
-  } else {
-    CopyFileA(demoPath, app.tempDemoPath, FALSE);
+  const RepairOutcome repair = InspectDemoFile(demoPath, &demo) == DemoFileStatus::kRead
+                                   ? PlanRepair(demo.structure, &plan)
+                                   : RepairOutcome::kNothingToKeep;
+  if (repair == RepairOutcome::kTooLarge) {
+    Warn(
+        "The demo was cut off, and a repaired copy of it would be 4 GiB or more, more than a "
+        "demo can hold: it cannot be played.");
+    return false;
   }
+  if (repair != RepairOutcome::kRepaired) {
+    CopyFileA(demoPath, app.tempDemoPath, FALSE);
+  } else if (WriteRepairFile(demoPath, plan, app.tempDemoPath, true) !=
+             RepairFileStatus::kWritten) {
+    Warn("Could not write the repaired copy of the demo for the game.");
+    return false;
+  }
+  return true;
 }
 
 void ClearDemo(HWND window, char* demoPathText) {
@@ -86,7 +98,7 @@ bool PlayDemo(HWND window, char* demoPathText) {
     return FailStart(false);
   }
   DeleteFileA(app.tempDemoPath);
-  CopyDemoForGame(demoPathText);
+  if (!CopyDemoForGame(demoPathText)) return false;
 
   char commandLine[kPathSize];
   if (!Compose(commandLine, sizeof commandLine,

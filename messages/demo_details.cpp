@@ -64,7 +64,7 @@ void AddStructure(std::string& out, const DemoStructure& found) {
     const DemoSegment& s = found.segments[i];
     out += FormatText("Segment %u: ", static_cast<unsigned>(i + 1)) +
            OneLine(TextAsUtf8(s.description, strlen(s.description))) +
-           FormatText(", type %d, flags %d, CD track %d, time %.3f s, %d frames, %d bytes at %d\n",
+           FormatText(", type %d, flags %d, CD track %d, time %.3f s, %d frames, %u bytes at %u\n",
                       s.type, s.flags, s.cdTrack, s.time, s.frames, s.length, s.offset);
   }
   out += found.intact ? "Intact: yes\n" : "Intact: no\n";

@@ -889,9 +889,9 @@ void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadD
     // In the file's order, each frame once: a segment that overlaps one
     // before it is left to the structure's problems.
     for (const DemoSegment& segment : found.segments) {
-      const uint64_t begin = static_cast<uint32_t>(segment.offset);
+      const uint64_t begin = segment.offset;
       state->ranges.push_back(
-          {begin, begin + static_cast<uint32_t>(segment.length), segment.type == 0, false});
+          {begin, begin + segment.length, segment.type == 0, false});
     }
     std::stable_sort(state->ranges.begin(), state->ranges.end(),
                      [](const FrameRange& a, const FrameRange& b) { return a.begin < b.begin; });

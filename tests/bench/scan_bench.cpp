@@ -7,7 +7,8 @@
 // The literal scans and the C library's memmem run over the same bytes.
 // Then the structure walk over 64 MiB of frames: the demo-like ones, and the
 // frames of the players' recordings of demo protocol 5, their playback parts
-// one after another, repeated. Last, the inspection of each recording of
+// one after another, repeated, and the demo-like frames under a crafted
+// directory of segments that overlap. Last, the inspection of each recording of
 // network protocol 48 with and without its messages read.
 #include <benchmark/benchmark.h>
 
@@ -172,6 +173,31 @@ const std::vector<uint8_t>& RecordingFrameBytes() {
   return bytes;
 }
 
+// The demo-like bytes with a directory of 1,024 segments that overlap, each
+// starting 9 bytes after the one before and running to the directory.
+const std::vector<uint8_t>& CraftedDirectoryBytes() {
+  static const std::vector<uint8_t> bytes = [] {
+    std::vector<uint8_t> demo = DemoLikeBytes();
+    const uint32_t directory = static_cast<uint32_t>(demo.size());
+    auto put = [&](uint32_t value) {
+      for (int i = 0; i < 4; ++i) demo.push_back(static_cast<uint8_t>(value >> (8 * i)));
+    };
+    put(1024);
+    for (uint32_t k = 0; k < 1024; ++k) {
+      const uint32_t offset = 544 + 9 * k;
+      const size_t entry = demo.size();
+      demo.resize(entry + 84, 0);
+      demo[entry] = 1;
+      memcpy(&demo[entry + 4], "Playback", 8);
+      put(offset);
+      put(directory - offset);
+    }
+    for (int i = 0; i < 4; ++i) demo[540 + i] = static_cast<uint8_t>(directory >> (8 * i));
+    return demo;
+  }();
+  return bytes;
+}
+
 // As the inspector walks: window after window of its size, each beginning
 // where the walk asks the next to begin.
 int64_t WalkInWindows(const std::vector<uint8_t>& bytes) {
@@ -270,6 +296,7 @@ int main(int argc, char** argv) {
   Register("recordings", RecordingBytes);
   RegisterWalk("demo-like", DemoLikeBytes);
   RegisterWalk("recordings' frames", RecordingFrameBytes);
+  RegisterWalk("crafted directory", CraftedDirectoryBytes);
   RegisterMessages();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -207,10 +207,13 @@ TEST(Directory, SoundOrWhyNot) {
        },
        1, ""},
       {"playback longer than the file",
-       [](std::vector<uint8_t>& d, size_t at) { PutLe32(d, at + 4 + 92 + 88, 0x7FFFFF00); }, 0,
+       [](std::vector<uint8_t>& d, size_t at) { PutLe32(d, at + 4 + 92 + 88, 0x90000000); }, 0,
        "Segment 2 (Playback) lies outside the file's frames: bytes " + std::to_string(playback) +
-           " to " + std::to_string(playback + 0x7FFFFF00ull) + ", the directory at " +
+           " to " + std::to_string(playback + 0x90000000ull) + ", the directory at " +
            std::to_string(directory) + "."},
+      {"playback over the loading segment",
+       [](std::vector<uint8_t>& d, size_t at) { PutLe32(d, at + 4 + 92 + 84, 544); }, 0,
+       "Segment 2 (Playback) overlaps segment 1 (LOADING)."},
       {"loading before the header",
        [](std::vector<uint8_t>& d, size_t at) { PutLe32(d, at + 4 + 84, 543); }, 0,
        "Segment 1 (LOADING) lies outside the file's frames"},
@@ -254,6 +257,57 @@ class DamagedRecordings : public testing::TestWithParam<const char*> {};
 // that keep their whole playback part repair back to the recording itself
 // (the HLTV proxy's stores CD track 0, the copy -1); the others to its frames
 // up to the damage.
+// A demo of any size whose bytes are zeros but for its header and its end.
+struct SparseDemo {
+  std::vector<uint8_t> header, tail;
+  uint64_t size;
+};
+
+size_t ReadSparse(void* source, uint64_t offset, uint8_t* into, size_t size) {
+  const SparseDemo& demo = *static_cast<const SparseDemo*>(source);
+  const uint64_t tailAt = demo.size - demo.tail.size();
+  size_t got = 0;
+  for (; got < size && offset + got < demo.size; ++got) {
+    const uint64_t at = offset + got;
+    into[got] = at < demo.header.size() ? demo.header[at]
+                : at >= tailAt          ? demo.tail[at - tailAt]
+                                        : 0;
+  }
+  return got;
+}
+
+// Offsets and lengths are unsigned: a copy past 2 GiB reads back as it was
+// planned, and one whose directory would lie past 4 GiB is refused.
+TEST(Directory, RepairsPast2GiB) {
+  const struct {
+    uint64_t playbackEnd;
+    RepairOutcome outcome;
+  } cases[] = {
+      {(5ull << 29), RepairOutcome::kRepaired},    // 2.5 GiB
+      {UINT32_MAX - 9, RepairOutcome::kRepaired},  // the next-section frame's end at 4 GiB - 1
+      {UINT32_MAX - 8, RepairOutcome::kTooLarge},
+  };
+  for (const auto& c : cases) {
+    DemoStructure cut;
+    cut.knownProtocol = true;
+    cut.demoProtocol = 5;
+    cut.parts = {100000, c.playbackEnd, false, 1.5f, 9, 7};
+    RepairPlan plan;
+    ASSERT_EQ(PlanRepair(cut, &plan), c.outcome) << c.playbackEnd;
+    if (c.outcome != RepairOutcome::kRepaired) continue;
+    SparseDemo copy = {std::vector<uint8_t>(kDemoHeaderSize), plan.trailer,
+                       plan.keepEnd + plan.trailer.size()};
+    copy.header[8] = 5;
+    PutLe32(copy.header, 540, plan.directoryOffset);
+    DemoWalk walk;
+    StartDemoWalk(&walk, copy.size, ReadSparse, &copy);
+    ASSERT_EQ(walk.found.segments.size(), 2u) << Describe(walk.found);
+    EXPECT_EQ(walk.found.segments[1].offset, 100000u);
+    EXPECT_EQ(walk.found.segments[1].length, plan.directoryOffset - 100000u);
+    EXPECT_EQ(uint64_t{plan.directoryOffset}, c.playbackEnd + 9);
+  }
+}
+
 TEST_P(DamagedRecordings, RepairBackToTheirFrames) {
   const std::vector<uint8_t> recording =
       ReadWholeFile(std::string(QUENDRIX_CORPUS_DIR) + "/" + GetParam());
