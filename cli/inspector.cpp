@@ -296,7 +296,9 @@ void AppendMessages(std::string& json, const DemoMessages& found, FILE* out) {
 void PrintJson(FILE* out, const char* path, const DemoInspection& demo,
                const DemoMessages& messages) {
   std::string json = "{";
-  AppendJsonField(json, "path", path);
+  // A path that is UTF-8 stays as it is, so that it opens the file again.
+  json += "\"path\":";
+  AppendJsonString(json, TextAsUtf8(path, strlen(path)));
   AppendJsonField(json, "halfLifeVersion", demo.release);
   AppendJsonField(json, "demoType", demo.header.demoType);
   AppendJsonField(json, "demoVersion", demo.demoVersion);

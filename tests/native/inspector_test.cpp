@@ -405,4 +405,25 @@ TEST_F(InspectorTest, WhatTheMessagesSay) {
       << details;
 }
 
+// A path's bytes as they are where they are UTF-8, so that a script can open
+// the file again; others as Latin-1.
+TEST_F(InspectorTest, PathsAsTheyOpen) {
+  const struct {
+    const char* name;
+    const char* json;
+  } cases[] = {
+      {"d\xC3\xA9mo \xD0\xB4\xD0\xB5\xD0\xBC\xD0\xBE.dem",
+       "d\xC3\xA9mo \xD0\xB4\xD0\xB5\xD0\xBC\xD0\xBE.dem"},
+      {"d\xE9mo.dem", "d\xC3\xA9mo.dem"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = Write(c.name, SmallDemo("m", ""));
+    const std::string out = Inspect({"--json", path}).out;
+    const std::string folder = path.substr(0, path.size() - strlen(c.name));
+    EXPECT_EQ(out.substr(0, 10 + folder.size() + strlen(c.json)),
+              "{\"path\":\"" + folder + c.json + "\"")
+        << out;
+  }
+}
+
 }  // namespace
