@@ -29,24 +29,40 @@ const AssociationKey kAssociationKeys[] = {
      "Could not set the .dem key value."},
 };
 
+// The key's default value under root, or why not.
+enum class Written { kYes, kNotCreated, kNotSet };
+Written WriteDefaultValue(HKEY root, const char* name, const char* value, int length) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(root, name, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                      &key, nullptr) != ERROR_SUCCESS) {
+    return Written::kNotCreated;
+  }
+  const bool set = value != nullptr &&
+                   RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                                  static_cast<DWORD>(length + 1)) == ERROR_SUCCESS;
+  RegCloseKey(key);
+  return set ? Written::kYes : Written::kNotSet;
+}
+
 }  // namespace
 
+// Since Windows Vista a program that is not elevated may not write under
+// HKEY_CLASSES_ROOT; the same keys under the user's own classes, which
+// Windows merges into it for that user, make the association the user's.
 void RegisterDemoAssociation() {
   for (const AssociationKey& entry : kAssociationKeys) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, entry.name, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-      ShowMessage(entry.createWarning, MB_ICONWARNING);
-      key = nullptr;
-    }
     char value[kPathSize];
     int length = snprintf(value, sizeof value, entry.format, app.ownExePath);
     // A value cut to fit would name another program: it is not written.
-    bool fits = length >= 0 && length < static_cast<int>(sizeof value);
-    bool written = key != nullptr && fits &&
-                   RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                                  static_cast<DWORD>(length + 1)) == ERROR_SUCCESS;
-    if (!written) ShowMessage(entry.writeWarning, MB_ICONWARNING);
-    if (key != nullptr) RegCloseKey(key);
+    const bool fits = length >= 0 && length < static_cast<int>(sizeof value);
+    Written written =
+        WriteDefaultValue(HKEY_CLASSES_ROOT, entry.name, fits ? value : nullptr, length);
+    if (written != Written::kYes && fits) {
+      char userKey[kPathSize];
+      snprintf(userKey, sizeof userKey, "Software\\Classes\\%s", entry.name);
+      written = WriteDefaultValue(HKEY_CURRENT_USER, userKey, value, length);
+    }
+    if (written == Written::kNotCreated) ShowMessage(entry.createWarning, MB_ICONWARNING);
+    if (written != Written::kYes) ShowMessage(entry.writeWarning, MB_ICONWARNING);
   }
 }

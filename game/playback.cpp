@@ -43,8 +43,10 @@ bool FailStart(bool copyMade) {
 // The game cannot play a recording that was cut off before its directory was
 // written: such a one is handed over in its repaired form, as quendrix-repair
 // writes it, whole or not at all. Any other file is copied byte for byte. The
-// user's file is only read, window by window. False, once the player has
-// been told why, when a repaired copy cannot be made.
+// user's file is only read, window by window. Where no copy can be written
+// (no mod folder) the game still starts, as the game itself tells what is
+// missing; but one too large to repair is refused, once the player has been
+// told why.
 bool CopyDemoForGame(const char* demoPath) {
   DemoInspection demo;
   RepairPlan plan;
@@ -57,12 +59,10 @@ bool CopyDemoForGame(const char* demoPath) {
         "demo can hold: it cannot be played.");
     return false;
   }
-  if (repair != RepairOutcome::kRepaired) {
+  if (repair == RepairOutcome::kRepaired) {
+    WriteRepairFile(demoPath, plan, app.tempDemoPath, true);
+  } else {
     CopyFileA(demoPath, app.tempDemoPath, FALSE);
-  } else if (WriteRepairFile(demoPath, plan, app.tempDemoPath, true) !=
-             RepairFileStatus::kWritten) {
-    Warn("Could not write the repaired copy of the demo for the game.");
-    return false;
   }
   return true;
 }

@@ -23,6 +23,11 @@ const char kCommand[] = "quendrix\\shell\\open\\command";
 const char kIcon[] = "quendrix\\DefaultIcon";
 const char kExtension[] = ".DEM";
 
+// The same key among the user's own classes.
+std::string UserClass(const char* key) {
+  return std::string("Software\\Classes\\") + key;
+}
+
 std::string TextOf(const RegistryValue& value) {
   return std::string(value.data.begin(), value.data.end());
 }
@@ -55,7 +60,12 @@ class SettingsTest : public testing::Test {
   static void CleanRegistry() {
     for (const char* key : {kSettings, kHalfLife, kCounterStrike})
       UnlockKey(HKEY_CURRENT_USER, key);
-    for (const char* key : {kCommand, kIcon, kExtension}) UnlockKey(HKEY_CLASSES_ROOT, key);
+    for (const char* key : {kCommand, kIcon, kExtension}) {
+      UnlockKey(HKEY_CLASSES_ROOT, key);
+      UnlockKey(HKEY_CURRENT_USER, UserClass(key).c_str());
+    }
+    DeleteRegistryTree(HKEY_CURRENT_USER, UserClass("quendrix").c_str());
+    DeleteRegistryTree(HKEY_CURRENT_USER, UserClass(kExtension).c_str());
     DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Tolvanek");
     DeleteRegistryTree(HKEY_CURRENT_USER, "Software\\Valve");
     DeleteRegistryTree(HKEY_CLASSES_ROOT, "quendrix");
@@ -287,6 +297,8 @@ TEST_F(SettingsTest, AssociationWithBlanksInTheProgramsPath) {
                         "C:\\Program Files\\Quendrix Test\\quendrix.exe,0"));
   EXPECT_TRUE(HoldsText(HKEY_CLASSES_ROOT, kExtension, nullptr, "quendrix"));
   EXPECT_TRUE(HoldsText(HKEY_CLASSES_ROOT, ".dem", nullptr, "quendrix")) << "names of any case";
+  // Where HKEY_CLASSES_ROOT takes them, the user's own classes stay as they were.
+  EXPECT_FALSE(ReadRegistryValue(HKEY_CURRENT_USER, UserClass(kExtension).c_str(), nullptr).exists);
 }
 
 TEST_F(SettingsTest, SavingTwiceLeavesTheSameValuesAndNoWarning) {
@@ -303,18 +315,40 @@ TEST_F(SettingsTest, SavingTwiceLeavesTheSameValuesAndNoWarning) {
   EXPECT_TRUE(HoldsText(HKEY_CLASSES_ROOT, kCommand, nullptr, "\"D:\\Moved\\quendrix.exe\" %1"));
 }
 
+// Where the keys under HKEY_CLASSES_ROOT may not be written, as for every
+// program that is not elevated since Windows Vista, the user's own classes
+// hold them; only where those may not be written either is there a warning.
 TEST_F(SettingsTest, AssociationKeysThatCannotBeWritten) {
-  for (const char* key : {kCommand, kIcon, kExtension}) CreateReadOnlyKey(HKEY_CLASSES_ROOT, key);
-  Save("C:\\HL\\hl.exe", "", "");
-  EXPECT_EQ(boxes_.Texts(), (Texts{"Could not create the quendrix registry key.",
-                                   "Could not set the shellcommand key value.",
-                                   "Could not create the defaulticon registry key.",
-                                   "Could not set the defaulticon key value.",
-                                   "Could not create the .dem registry key.",
-                                   "Could not set the .dem key value."}));
-  // The settings themselves are still written.
-  EXPECT_TRUE(saved_);
-  EXPECT_TRUE(HoldsText(HKEY_CURRENT_USER, kSettings, "Path", "C:\\HL\\hl.exe"));
+  const std::string command = "\"C:\\Program Files\\Quendrix Test\\quendrix.exe\" %1";
+  const struct {
+    bool lockUsers;
+    Texts warnings;
+  } cases[] = {
+      {false, {}},
+      {true,
+       {"Could not create the quendrix registry key.", "Could not set the shellcommand key value.",
+        "Could not create the defaulticon registry key.",
+        "Could not set the defaulticon key value.", "Could not create the .dem registry key.",
+        "Could not set the .dem key value."}},
+  };
+  for (const auto& c : cases) {
+    CleanRegistry();
+    boxes_.Clear();
+    for (const char* key : {kCommand, kIcon, kExtension}) {
+      CreateReadOnlyKey(HKEY_CLASSES_ROOT, key);
+      if (c.lockUsers) CreateReadOnlyKey(HKEY_CURRENT_USER, UserClass(key).c_str());
+    }
+    Save("C:\\HL\\hl.exe", "", "");
+    EXPECT_EQ(boxes_.Texts(), c.warnings) << "users' classes locked: " << c.lockUsers;
+    EXPECT_FALSE(ReadRegistryValue(HKEY_CLASSES_ROOT, kCommand, nullptr).exists);
+    EXPECT_EQ(HoldsText(HKEY_CURRENT_USER, UserClass(kCommand).c_str(), nullptr, command),
+              !c.lockUsers);
+    EXPECT_EQ(HoldsText(HKEY_CURRENT_USER, UserClass(kExtension).c_str(), nullptr, "quendrix"),
+              !c.lockUsers);
+    // The settings themselves are still written.
+    EXPECT_TRUE(saved_);
+    EXPECT_TRUE(HoldsText(HKEY_CURRENT_USER, kSettings, "Path", "C:\\HL\\hl.exe"));
+  }
 }
 
 TEST_F(SettingsTest, AProgramPathTooLongForTheCommandIsNotWrittenCut) {
