@@ -108,6 +108,9 @@ class BitReader {
   }
   // Back to bytes: a partly read byte is skipped.
   void AlignToByte() { bit_ = (bit_ + 7) / 8 * 8; }
+  // The byte that reading has reached, and a move to another one of the block.
+  size_t BytePosition() const { return (bit_ + 7) / 8; }
+  void MoveToByte(size_t at) { bit_ = at * 8; }
 
  private:
   static uint64_t FromLittleEndian(uint64_t word) {

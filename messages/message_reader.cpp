@@ -61,10 +61,36 @@ struct DeltaField {
   bool isString;
 };
 
+// A delta marks its fields in up to 7 bytes of mask. For each byte of the
+// mask, the bits that its marked fields take, found by the byte's value, so
+// that a walk steps over them at once where none of them is a string.
+constexpr size_t kMaskBytes = 7;
 struct DeltaTable {
   bool described = false;
   std::vector<DeltaField> fields;
+  uint16_t markedBits[kMaskBytes][256];
+  uint8_t stringFields[kMaskBytes];
 };
+
+// Each sum from one with a field fewer: a cost of 256 a byte of mask that
+// the table can use, whatever it holds.
+void SumMarkedBits(DeltaTable* table) {
+  const size_t fields = table->fields.size();
+  for (size_t group = 0; group < kMaskBytes && group * 8 < fields; ++group) {
+    table->stringFields[group] = 0;
+    table->markedBits[group][0] = 0;
+    for (unsigned mask = 1; mask < 256; ++mask) {
+      const unsigned lowest = static_cast<unsigned>(__builtin_ctz(mask));
+      const size_t field = group * 8 + lowest;
+      const bool counted = field < fields && !table->fields[field].isString;
+      table->markedBits[group][mask] = static_cast<uint16_t>(
+          table->markedBits[group][mask & (mask - 1)] + (counted ? table->fields[field].bits : 0));
+      if (mask == (1u << lowest) && field < fields && table->fields[field].isString) {
+        table->stringFields[group] |= static_cast<uint8_t>(mask);
+      }
+    }
+  }
+}
 
 enum class UserKind : uint8_t { kOther, kDeathMsg, kSayText };
 
@@ -74,6 +100,10 @@ struct UserMessage {
   UserKind kind = UserKind::kOther;
 };
 constexpr uint8_t kVariableSize = 255;
+// Besides a body's size, what the block's quick walk knows of a message by
+// its id: a user message read as its length byte says, or one to read whole.
+constexpr int16_t kSkipVariable = -2;
+constexpr int16_t kNotSkipped = -1;
 
 // Each engine message by its id: its name, and the size of its body where
 // the id fixes it (-1 where the body tells its size).
@@ -139,6 +169,7 @@ struct MessageReaderState {
   // What outlives a frame.
   DeltaTable tables[kTableCount];
   UserMessage userMessages[256];
+  int16_t skipSize[256];  // by id: a body to step over, or how it is read
   int maxClients = 0;
   int instancedBaselines = 0;
   bool hltv = false;
@@ -276,13 +307,21 @@ bool SkipDelta(Block& b, Table which) {
     return b.Fault("%s marks field %d of %s, which has %zu", MessageName(b.id),
                    63 - __builtin_clzll(mask), kTableNames[which], fields);
   }
-  while (mask != 0 && !b.in.failed()) {
-    const DeltaField& field = table.fields[static_cast<size_t>(__builtin_ctzll(mask))];
-    mask &= mask - 1;
-    if (field.isString) {
-      b.in.SkipBitString();
-    } else {
-      b.in.SkipBits(field.bits);
+  for (unsigned group = 0; group < maskBytes && !b.in.failed(); ++group) {
+    const unsigned marked = (mask >> (8 * group)) & 0xFF;
+    if ((marked & table.stringFields[group]) == 0) {
+      b.in.SkipBits(table.markedBits[group][marked]);
+      continue;
+    }
+    // In the table's order: a string's length is found only by reading it.
+    for (unsigned left = marked; left != 0 && !b.in.failed(); left &= left - 1) {
+      const DeltaField& field =
+          table.fields[group * 8 + static_cast<unsigned>(__builtin_ctz(left))];
+      if (field.isString) {
+        b.in.SkipBitString();
+      } else {
+        b.in.SkipBits(field.bits);
+      }
     }
   }
   return Checked(b);
@@ -325,6 +364,7 @@ bool ReadDeltaDescription(Block& b) {
   for (int which = 0; which < kTableCount; ++which) {
     if (strlen(kTableNames[which]) == nameLength &&
         memcmp(name, kTableNames[which], nameLength) == 0) {
+      SumMarkedBits(&table);
       b.state->tables[which] = std::move(table);
     }
   }
@@ -633,6 +673,11 @@ bool ReadNewUserMessage(Block& b) {
   message.kind = is("DeathMsg")  ? UserKind::kDeathMsg
                  : is("SayText") ? UserKind::kSayText
                                  : UserKind::kOther;
+  if (id >= kFirstUserMessage) {
+    b.state->skipSize[id] = message.kind != UserKind::kOther ? kNotSkipped
+                            : size == kVariableSize          ? kSkipVariable
+                                                             : size;
+  }
   return true;
 }
 
@@ -734,7 +779,26 @@ bool ReadMessage(Block& b) {
 void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, double time,
                uint8_t sequence, uint64_t frameOffset) {
   Block b = {state, BitReader(bytes, size), time, sequence, 0, std::string(), false};
-  for (int index = 1; !b.in.AtEnd(); ++index) {
+  size_t at = 0;
+  for (int index = 1;; ++index) {
+    // Most messages need nothing but stepping over: runs of them cost a
+    // lookup each, however short they are.
+    for (;; ++index) {
+      const int skip = at < size ? state->skipSize[bytes[at]] : kNotSkipped;
+      // Where the body is empty the next message's place does not wait for
+      // this one's id: the processor runs ahead.
+      if (skip == 0) {
+        ++at;
+        continue;
+      }
+      const size_t next = skip >= 0 ? at + 1 + static_cast<size_t>(skip)
+                          : skip == kSkipVariable && at + 1 < size ? at + 2 + bytes[at + 1]
+                                                                   : SIZE_MAX;
+      if (next > size) break;  // what the message is, or why it does not fit, is read below
+      at = next;
+    }
+    if (at >= size) return;
+    b.in.MoveToByte(at);
     b.id = b.in.Byte();
     if (!ReadMessage(b)) {
       state->anyBlockLost = true;
@@ -751,7 +815,7 @@ void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, dou
                      static_cast<unsigned long long>(frameOffset), index, b.fault.c_str()));
       return;
     }
-    b.in.AlignToByte();
+    at = b.in.BytePosition();
   }
 }
 
@@ -873,6 +937,9 @@ void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadD
                         void* source) {
   reader->state.reset(new MessageReaderState);
   MessageReaderState* state = reader->state.get();
+  for (int id = 0; id < 256; ++id) {
+    state->skipSize[id] = id < kFirstUserMessage ? kEngineMessages[id].fixedBody : kNotSkipped;
+  }
   state->size = found.fileSize;
   uint8_t header[kDemoHeaderSize] = {};
   readAt(source, 0, header, sizeof header);
@@ -890,8 +957,7 @@ void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadD
     // before it is left to the structure's problems.
     for (const DemoSegment& segment : found.segments) {
       const uint64_t begin = segment.offset;
-      state->ranges.push_back(
-          {begin, begin + segment.length, segment.type == 0, false});
+      state->ranges.push_back({begin, begin + segment.length, segment.type == 0, false});
     }
     std::stable_sort(state->ranges.begin(), state->ranges.end(),
                      [](const FrameRange& a, const FrameRange& b) { return a.begin < b.begin; });

@@ -102,13 +102,17 @@ MessageBlock& MessageBlock::DeltaDescription(const std::string& table,
   return *this;
 }
 
-MessageBlock& MessageBlock::ClientData(int field, int fieldBits) {
+MessageBlock& MessageBlock::ClientData(uint64_t fields, int fieldBits) {
   Byte(kClientData);
   Bits bits{&bytes_};
   bits.Put(0, 1);  // no delta base
-  bits.Put(static_cast<uint32_t>(field / 8 + 1), 3);
-  for (int i = 0; i <= field / 8; ++i) bits.Put(i == field / 8 ? 1u << (field % 8) : 0, 8);
-  bits.Put(1, static_cast<unsigned>(fieldBits));
+  unsigned maskBytes = 0;
+  while (maskBytes < 7 && (fields >> (8 * maskBytes)) != 0) ++maskBytes;
+  bits.Put(maskBytes, 3);
+  for (unsigned i = 0; i < maskBytes; ++i)
+    bits.Put(static_cast<uint32_t>(fields >> (8 * i)) & 0xFF, 8);
+  for (uint64_t left = fields; left != 0; left &= left - 1)
+    bits.Put(1, static_cast<unsigned>(fieldBits));
   bits.Put(0, 1);  // no weapons
   return *this;
 }

@@ -19,9 +19,9 @@ class MessageBlock {
   MessageBlock& StuffText(const std::string& text);
   // A delta table whose fields are integers of the given widths.
   MessageBlock& DeltaDescription(const std::string& table, const std::vector<int>& fieldBits);
-  // svc_clientdata without a base, marking the given field of clientdata_t
-  // with a value of fieldBits bits.
-  MessageBlock& ClientData(int field, int fieldBits);
+  // svc_clientdata without a base, marking the fields of clientdata_t that
+  // the mask has, each with a value of fieldBits bits.
+  MessageBlock& ClientData(uint64_t fields, int fieldBits);
   MessageBlock& Bytes(const std::string& bytes);
 
   const std::vector<uint8_t>& bytes() const { return bytes_; }

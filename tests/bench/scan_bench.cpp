@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "messages/message_reader.h"
 #include "tests/reference/literal_scan.h"
 #include "tools/demo_writer.h"
+#include "tools/message_writer.h"
 
 namespace {
 
@@ -260,6 +262,53 @@ void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
   add("InspectPiece (scans and walk in the inspector's windows)", InspectInPieces);
 }
 
+// Demos of 200 frames whose blocks of 60,000 bytes each hold nothing but the
+// messages that cost the reader most for their size, against which the
+// recordings above are the ordinary case.
+void RegisterCraftedMessages() {
+  const int kEmpty = 64, kVariable = 65;
+  const std::vector<uint8_t> loading =
+      MessageBlock()
+          .ServerInfo("valve", "host", "maps/qx.bsp", 32, 0)
+          .NewUserMessage(kEmpty, 0, "Empty")
+          .NewUserMessage(kVariable, 255, "Variable")
+          .DeltaDescription("clientdata_t", std::vector<int>(56, 1))
+          .bytes();
+  const struct {
+    const char* name;
+    std::vector<uint8_t> message;
+  } kinds[] = {
+      {"svc_nop", {1}},
+      {"empty entity updates", {41, 0, 0, 0, 0, 0}},
+      {"user messages without a body", {kEmpty}},
+      {"variable user messages", {kVariable, 0}},
+      {"client data of 56 one-bit fields", MessageBlock().ClientData(~0ull >> 8, 1).bytes()},
+  };
+  for (const auto& kind : kinds) {
+    std::vector<uint8_t> block;
+    while (block.size() + kind.message.size() <= 60000) {
+      block.insert(block.end(), kind.message.begin(), kind.message.end());
+    }
+    DemoRecipe recipe;
+    recipe.playbackFrames = 200;
+    recipe.loadingMessages = {loading};
+    recipe.playbackMessages.assign(recipe.playbackFrames, block);
+    auto demo = std::make_shared<std::vector<uint8_t>>(WriteDemo(recipe));
+    benchmark::RegisterBenchmark(
+        (std::string("InspectDemo with the message reader/crafted: ") + kind.name).c_str(),
+        [demo](benchmark::State& state) {
+          for (auto _ : state) {
+            MessageReader reader;
+            const WindowReader also = MessageWindowReader(&reader);
+            benchmark::DoNotOptimize(InspectDemo(demo->data(), demo->size(), &also));
+            benchmark::DoNotOptimize(MessageReaderResult(&reader));
+          }
+          state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * demo->size()));
+        })
+        ->Unit(benchmark::kMillisecond);
+  }
+}
+
 // Each recording whose messages are read (network protocol 48), inspected
 // whole as the window program does, without and with the message reader:
 // the second is what --json and --details cost.
@@ -287,6 +336,7 @@ void RegisterMessages() {
   };
   add("InspectDemo/protocol-48 recordings", false);
   add("InspectDemo with the message reader/protocol-48 recordings", true);
+  RegisterCraftedMessages();
 }
 
 }  // namespace

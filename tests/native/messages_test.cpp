@@ -190,7 +190,7 @@ TEST(MessagesTest, ABlockThatCannotBeReadCostsOnlyItsRest) {
       {{11, 48, 0, 0}, "svc_serverinfo runs past the end of the block"},
       {{kSayText, 200, 1}, "user message 65 runs past the end of the block"},
       {{200, 1}, "user message 200 was never registered"},
-      {MessageBlock().ClientData(5, 8).bytes(),
+      {MessageBlock().ClientData(1u << 5, 8).bytes(),
        "svc_clientdata marks field 5 of clientdata_t, "
        "which has 2"},
       {{41, 1, 0, 0, 2, 0, 0xFF},
