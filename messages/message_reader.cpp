@@ -308,7 +308,9 @@ bool SkipDelta(Block& b, Table which) {
                    63 - __builtin_clzll(mask), kTableNames[which], fields);
   }
   for (unsigned group = 0; group < maskBytes && !b.in.failed(); ++group) {
+    // Only the bytes of mask that hold fields of the table have their sums.
     const unsigned marked = (mask >> (8 * group)) & 0xFF;
+    if (marked == 0) continue;
     if ((marked & table.stringFields[group]) == 0) {
       b.in.SkipBits(table.markedBits[group][marked]);
       continue;

@@ -142,6 +142,17 @@ TEST(MessagesTest, ChatAndKillsAsPlayersReadThem) {
              S),
        "0:00 Bob killed Alice with ak47, headshot\n"},
       {"czero", Death("\x02\x02" + S + "grenade" + S), "0:00 Bob killed themself with grenade\n"},
+      // After client data whose mask has three bytes, the last two empty.
+      {"valve",
+       MessageBlock()
+           .Bytes(std::string("\x0F\x16\x00\x00\xB0\x0A", 6))
+           .UserMessage(kDeathMsg,
+                        "\x01\x02"
+                        "crowbar" +
+                            S,
+                        true)
+           .bytes(),
+       "0:00 Alice killed Bob with crowbar\n"},
       {"valve",
        MessageBlock()
            .UserInfo(0, "Carol")
