@@ -26,8 +26,6 @@ constexpr uint64_t kLargestReadable = UINT32_MAX;
 DemoFileStatus CheckFile(int fd, size_t* size) {
   struct stat info;
   if (fstat(fd, &info) != 0) return DemoFileStatus::kNoSize;
-  // Windows does not open a folder as a file.
-  if (S_ISDIR(info.st_mode)) return DemoFileStatus::kCannotOpen;
   if (info.st_size <= 0) return DemoFileStatus::kNoSize;
   if (static_cast<uint64_t>(info.st_size) > kLargestReadable) {
     return DemoFileStatus::kCannotReadToMemory;
@@ -158,11 +156,23 @@ DemoFileStatus InspectOpenFile(int fd, DemoInspection* demo, const WindowReader*
   return InspectedStatus(turns.inspection.bytesRead, size);
 }
 
-// Opens the file, runs what is to be done with it and closes it.
+// Opens a regular file, as Windows opens only a file on a disk, runs what is
+// to be done with it and closes it. Anything else is refused without waiting:
+// a FIFO would wait in open() for a writer, and in read() for ever; opening
+// some devices acts (a tape rewinds), so their kind is looked at first, and
+// again on what was opened in case the name changed in between.
 template <typename Use>
 DemoFileStatus WithFile(const char* path, Use use) {
-  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  struct stat info;
+  if (stat(path, &info) == 0 && !S_ISREG(info.st_mode)) return DemoFileStatus::kCannotOpen;
+  int fd = open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return DemoFileStatus::kCannotOpen;
+  const int flags = fcntl(fd, F_GETFL);
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+      fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    close(fd);
+    return DemoFileStatus::kCannotOpen;
+  }
   DemoFileStatus status = use(fd);
   close(fd);
   return status;

@@ -80,12 +80,17 @@ DemoFileStatus InspectOpenFile(HANDLE file, DemoInspection* demo, const WindowRe
 }
 
 // Opens the file for reading (others may read it too), runs what is to be
-// done with it and closes it.
+// done with it and closes it. Only a file on a disk is read: a pipe or a
+// device (CON, a serial port) would make reading wait for ever.
 template <typename Use>
 DemoFileStatus WithFile(const char* path, Use use) {
   HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return DemoFileStatus::kCannotOpen;
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return DemoFileStatus::kCannotOpen;
+  }
   DemoFileStatus status = use(file);
   CloseHandle(file);
   return status;

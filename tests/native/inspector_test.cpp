@@ -3,11 +3,13 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -423,6 +425,42 @@ TEST_F(InspectorTest, PathsAsTheyOpen) {
     EXPECT_EQ(out.substr(0, 10 + folder.size() + strlen(c.json)),
               "{\"path\":\"" + folder + c.json + "\"")
         << out;
+  }
+}
+
+// A demo that is not a regular file is refused at once, as Windows refuses
+// what is not a file on a disk: nothing waits in open() for a FIFO's writer,
+// and no device is read.
+TEST_F(InspectorTest, WhatIsNotARegularFileIsRefusedAtOnce) {
+  const auto fifo = [](const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; };
+  const struct {
+    const char* what;
+    std::function<bool(const std::string&)> make;  // false where the system forbids it
+  } cases[] = {
+      {"a FIFO", fifo},
+      {"a link to a FIFO",
+       [&](const std::string& path) {
+         return fifo(path + ".fifo") && symlink((path + ".fifo").c_str(), path.c_str()) == 0;
+       }},
+      {"a folder", [](const std::string& path) { return mkdir(path.c_str(), 0700) == 0; }},
+      {"a device, as /dev/null",
+       [](const std::string& path) {
+         return mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
+       }},
+      {"a link to /dev/zero",
+       [](const std::string& path) { return symlink("/dev/zero", path.c_str()) == 0; }},
+  };
+  int row = 0;
+  for (const auto& c : cases) {
+    const std::string path = Path("special" + std::to_string(row++) + ".dem");
+    if (!c.make(path)) {
+      printf("[  SKIPPED ] %s: not allowed here\n", c.what);
+      continue;
+    }
+    const InspectorRun run = Inspect({"--json", path});
+    EXPECT_EQ(run.status, 1) << c.what;
+    EXPECT_EQ(run.out, "") << c.what;
+    EXPECT_EQ(run.err, path + ": Could not open demofile.\n") << c.what;
   }
 }
 
