@@ -6,12 +6,9 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "common/bitmap_writer.h"
 #include "demo/demo_file.h"
+#include "demo/repair_file.h"
 #include "map/map_floors.h"
 #include "map/map_picture.h"
 
@@ -31,7 +28,8 @@ const char kUsage[] =
     "\n"
     "Prints the path of each picture written. A map that cannot be read or drawn\n"
     "gets a message on standard error and no picture; the others are still drawn.\n"
-    "A picture is written whole or not at all.\n"
+    "A picture is written whole or not at all, over a file of that name but\n"
+    "never over a folder, a device or a pipe.\n"
     "Exit status: 0 when every map was drawn, 1 when any was not, 2 for a usage\n"
     "error.\n";
 
@@ -80,29 +78,26 @@ const char* ReadFailure(DemoFileStatus status) {
   }
 }
 
-// Replaces what the path held, if anything, in one step.
-bool MoveOver(const std::string& from, const std::string& to) {
-#ifdef _WIN32
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return rename(from.c_str(), to.c_str()) == 0;
-#endif
+// The picture appears whole or not at all, over a picture that was there
+// but never over anything else, nor through a link beside it.
+std::string WritePicture(const std::string& path, const std::vector<uint8_t>& bytes) {
+  WholeFile picture;
+  RepairFileStatus status = picture.Create(path.c_str());
+  if (status == RepairFileStatus::kWritten) {
+    picture.Write(bytes.data(), bytes.size());
+    status = picture.PutInPlace(true);
+  }
+  switch (status) {
+    case RepairFileStatus::kWritten: return "";
+    case RepairFileStatus::kDiskFull: return "cannot write the picture: the disk is full";
+    case RepairFileStatus::kOutNotAFile:
+      return "cannot write the picture: " + path + " is not a regular file";
+    default: return "cannot write the picture";
+  }
 }
 
-// Written beside the picture under another name first, so that the picture
-// appears whole or not at all.
-bool WriteWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string partial = path + ".part";
-  FILE* file = fopen(partial.c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  if (fclose(file) == 0 && written && MoveOver(partial, path)) return true;
-  remove(partial.c_str());
-  return false;
-}
-
-// The message for a map that was not drawn, or nullptr.
-const char* DrawMap(const char* mapPath, const std::string& picturePath, int width, int height) {
+// The message for a map that was not drawn, or nothing.
+std::string DrawMap(const char* mapPath, const std::string& picturePath, int width, int height) {
   DemoBytes file;
   DemoFileStatus read = ReadDemoFile(mapPath, &file);
   if (read != DemoFileStatus::kRead) return ReadFailure(read);
@@ -110,10 +105,7 @@ const char* DrawMap(const char* mapPath, const std::string& picturePath, int wid
   MapStatus status = ReadMapFloors(file.bytes.get(), file.size, &floors);
   if (status != MapStatus::kRead) return MapStatusMessage(status);
   std::vector<Rgb> pixels = DrawMapFloors(floors, width, height);
-  if (!WriteWhole(picturePath, EncodeBitmap24(width, height, pixels))) {
-    return "cannot write the picture";
-  }
-  return nullptr;
+  return WritePicture(picturePath, EncodeBitmap24(width, height, pixels));
 }
 
 int UsageError(FILE* err, const char* message, const char* arg) {
@@ -157,8 +149,9 @@ int RunPreviewer(int argc, char** argv, FILE* out, FILE* err) {
   int status = 0;
   for (int i = firstMap; i < argc; ++i) {
     const std::string picture = folder + MapName(argv[i]) + ".bmp";
-    if (const char* failure = DrawMap(argv[i], picture, width, height)) {
-      fprintf(err, "%s: %s\n", argv[i], failure);
+    const std::string failure = DrawMap(argv[i], picture, width, height);
+    if (!failure.empty()) {
+      fprintf(err, "%s: %s\n", argv[i], failure.c_str());
       status = 1;
       continue;
     }

@@ -16,16 +16,17 @@ const char kUsage[] =
     "game) or that was damaged: DEMO's header, its loading frames and its playback\n"
     "frames up to the last whole one, byte for byte, a next-section frame where\n"
     "the playback frames lack one, and a new directory of the two segments.\n"
-    "DEMO is only read. OUT is written to a temporary file in its folder and\n"
-    "renamed into place once whole. Prints what was kept and what was dropped.\n"
+    "DEMO is only read. OUT is written in its folder without a name (or under a\n"
+    "temporary one) and named OUT once whole: a failure or an interruption\n"
+    "leaves nothing. Prints what was kept and what was dropped.\n"
     "\n"
-    "  --force  replace OUT when it exists (never DEMO itself)\n"
+    "  --force  replace OUT when it is a regular file (never DEMO itself)\n"
     "  --help   this text\n"
     "\n"
     "Exit status: 0 when OUT was written, or DEMO is intact and nothing was\n"
     "written; 1 when no copy could be made (nothing to keep, a demo protocol\n"
-    "other than 4 and 5, a file that cannot be read or written, OUT exists);\n"
-    "2 for a usage error.\n";
+    "other than 4 and 5, a file that cannot be read or written, OUT exists or\n"
+    "is not a regular file); 2 for a usage error.\n";
 
 int Fail(FILE* err, const char* path, const char* message) {
   fprintf(err, "quendrix-repair: %s: %s\n", path, message);
@@ -36,10 +37,14 @@ int Fail(FILE* err, const char* path, const char* message) {
 const char* WriteMessage(RepairFileStatus status) {
   switch (status) {
     case RepairFileStatus::kOutExists: return "exists; --force replaces it. Nothing written.";
+    case RepairFileStatus::kOutNotAFile:
+      return "is not a regular file; --force replaces only a regular file. Nothing written.";
     case RepairFileStatus::kOutIsDemo: return "is the demo itself. Nothing written.";
     case RepairFileStatus::kCannotRead: return "could not be read whole. Nothing written.";
     case RepairFileStatus::kCannotWrite:
       return "could not be written (its folder must exist and take new files). Nothing written.";
+    case RepairFileStatus::kDiskFull:
+      return "could not be written: the disk is full. Nothing written.";
     case RepairFileStatus::kWritten: break;
   }
   return "";
@@ -80,6 +85,11 @@ int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
 
   const RepairFileStatus target = CheckRepairTarget(demoPath, outPath, force);
   if (target != RepairFileStatus::kWritten) return Fail(err, outPath, WriteMessage(target));
+  // Made before the demo is read: a folder that is missing, closed to new
+  // files or full is told at once, not after minutes of reading.
+  WholeFile copy;
+  const RepairFileStatus made = copy.Create(outPath);
+  if (made != RepairFileStatus::kWritten) return Fail(err, outPath, WriteMessage(made));
   DemoInspection demo;
   const DemoFileStatus read = InspectDemoFile(demoPath, &demo);
   if (read != DemoFileStatus::kRead) return Fail(err, demoPath, DemoFileMessage(read));
@@ -105,7 +115,7 @@ int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
                   "name. Nothing written.");
     case RepairOutcome::kRepaired: break;
   }
-  const RepairFileStatus written = WriteRepairFile(demoPath, plan, outPath, force);
+  const RepairFileStatus written = WriteRepairFile(demoPath, plan, &copy, force);
   if (written != RepairFileStatus::kWritten) {
     return Fail(err, written == RepairFileStatus::kCannotRead ? demoPath : outPath,
                 WriteMessage(written));

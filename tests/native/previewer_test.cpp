@@ -1,9 +1,13 @@
 // quendrix-preview run in-process on maps of the test's own scratch folder.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -119,4 +123,79 @@ TEST_F(PreviewerTest, UsageErrors) {
   EXPECT_NE(help.out.find("Exit status"), std::string::npos);
 }
 
+// What each name of the folder holds, opening nothing but regular files.
+std::map<std::string, std::string> Kinds(const std::string& folder) {
+  std::map<std::string, std::string> kinds;
+  DIR* entries = opendir(folder.c_str());
+  while (dirent* entry = entries != nullptr ? readdir(entries) : nullptr) {
+    const std::string name = entry->d_name, path = folder + "/" + name;
+    struct stat info;
+    if (name == "." || name == ".." || lstat(path.c_str(), &info) != 0) continue;
+    kinds[name] = S_ISLNK(info.st_mode)    ? "a link"
+                  : S_ISFIFO(info.st_mode) ? "a FIFO"
+                  : S_ISDIR(info.st_mode)  ? "a folder"
+                                           : ReadAll(fopen(path.c_str(), "rb"));
+  }
+  if (entries != nullptr) closedir(entries);
+  return kinds;
+}
+
+// A picture never goes through a link, nor over what is not a file, and a
+// map that is not a file is refused without waiting for it.
+TEST_F(PreviewerTest, PicturesGoOverFilesAloneAndNeverThroughALink) {
+  const std::string map = Write("m.bsp", WriteMap(recipe_));
+  const std::string out = dir_ + "/out", picture = out + "/m.bmp";
+  const std::string expected = Expected(20, 10);
+  const std::string notAFile =
+      map + ": cannot write the picture: " + picture + " is not a regular file\n";
+  const auto fifo = [](const std::string& path) { return mkfifo(path.c_str(), 0600) == 0; };
+  const auto linkToVictim = [&](const std::string& path) {
+    return symlink((dir_ + "/victim").c_str(), path.c_str()) == 0;
+  };
+  const struct {
+    const char* what;
+    std::string made;  // made as the row says
+    std::function<bool(const std::string&)> make;
+    std::string mapArg;
+    std::string err;                           // none when the picture is written
+    std::map<std::string, std::string> after;  // all that out/ holds
+  } cases[] = {
+      {"a link where a temporary name was",
+       picture + ".part",
+       linkToVictim,
+       map,
+       "",
+       {{"m.bmp", expected}, {"m.bmp.part", "a link"}}},
+      {"a link at the picture: replaced, not followed",
+       picture,
+       linkToVictim,
+       map,
+       "",
+       {{"m.bmp", expected}}},
+      {"a FIFO at the picture", picture, fifo, map, notAFile, {{"m.bmp", "a FIFO"}}},
+      {"a folder at the picture",
+       picture,
+       [](const std::string& path) { return mkdir(path.c_str(), 0700) == 0; },
+       map,
+       notAFile,
+       {{"m.bmp", "a folder"}}},
+      {"a FIFO as the map",
+       dir_ + "/p.bsp",
+       fifo,
+       dir_ + "/p.bsp",
+       dir_ + "/p.bsp: cannot open the file\n",
+       {}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(system(("rm -rf '" + out + "' '" + dir_ + "/p.bsp'").c_str()), 0);
+    ASSERT_EQ(mkdir(out.c_str(), 0700), 0);
+    Write("victim", {'o', 'l', 'd'});
+    ASSERT_TRUE(c.make(c.made)) << c.what;
+    const ToolRun run = Run({"--size", "20x10", "--out", out, c.mapArg});
+    EXPECT_EQ(run.status, c.err.empty() ? 0 : 1) << c.what;
+    EXPECT_EQ(run.err, c.err) << c.what;
+    EXPECT_EQ(Read("victim"), "old") << c.what;
+    EXPECT_TRUE(Kinds(out) == c.after) << c.what << ": out/ is not as it should be";
+  }
+}
 }  // namespace

@@ -78,4 +78,46 @@ TEST(RepairOnWindows, WritesRefusesAndReplaces) {
   EXPECT_TRUE(Listing(scratch) == files);
 }
 
+// What is not a file on a disk is neither read nor replaced: a device, a pipe
+// (whose reading would wait for ever), a folder. Nothing is left behind.
+TEST(RepairOnWindows, RefusesWhatIsNotAFileOnADisk) {
+  ScratchDir scratch;
+  DemoRecipe recipe;
+  recipe.playbackFrames = 60;
+  const std::vector<uint8_t> whole = WriteDemo(recipe);
+  const std::string demo = scratch.Write("cut.dem", {whole.begin(), whole.end() - 100});
+  const std::string folder = scratch.Join("folder.dem");
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  const std::string pipe =
+      "\\\\.\\pipe\\quendrix-repair-test-" + std::to_string(GetCurrentProcessId());
+  HANDLE server =
+      CreateNamedPipeA(pipe.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 2, 0, 0, 0, nullptr);
+  ASSERT_NE(server, INVALID_HANDLE_VALUE);
+  const std::string kNotAFile =
+      ": is not a regular file; --force replaces only a regular file. Nothing written.\n";
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {"DEMO a device",
+       {"NUL", scratch.Join("out.dem")},
+       "quendrix-repair: NUL: Could not open demofile.\n"},
+      {"DEMO a pipe",
+       {pipe, scratch.Join("out.dem")},
+       "quendrix-repair: " + pipe + ": Could not open demofile.\n"},
+      {"OUT a folder", {"--force", demo, folder}, "quendrix-repair: " + folder + kNotAFile},
+      {"OUT a device", {"--force", demo, "NUL"}, "quendrix-repair: NUL" + kNotAFile},
+  };
+  const std::map<std::string, std::string> before = Listing(scratch);
+  for (const auto& c : cases) {
+    const ToolRun run = Repair(c.args);
+    EXPECT_EQ(run.status, 1) << c.what;
+    EXPECT_EQ(run.out, "") << c.what;
+    EXPECT_EQ(run.err, c.err) << c.what;
+    EXPECT_TRUE(Listing(scratch) == before) << c.what << ": the folder is not as it should be";
+  }
+  CloseHandle(server);
+}
+
 }  // namespace
