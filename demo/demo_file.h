@@ -12,8 +12,8 @@
 
 enum class DemoFileStatus {
   kRead,
-  kCannotOpen,          // missing, a folder, no access, locked
-  kNoSize,              // empty, or its size cannot be had
+  kCannotOpen,  // missing, not a regular file (a folder, a FIFO, a device), no access, locked
+  kNoSize,      // empty, or its size cannot be had
   kCannotReadToMemory,  // no buffer of that size, or fewer bytes read than the size
 };
 
