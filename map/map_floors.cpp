@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 #include "common/little_endian.h"
 
@@ -74,10 +75,26 @@ struct TextureLook {
   Rgb colour = {0, 0, 0};
 };
 
+// What the textures lump's entries show, each texture (by its offset) looked
+// at once, however many entries name it.
+struct TextureLooks {
+  std::vector<TextureLook> byEntry;
+  std::unordered_map<uint32_t, TextureLook> byOffset;
+  // How many more pixels may be averaged one by one: at first a 64th of the
+  // lump. A sound map's textures lie apart, each with four levels of 85 times
+  // the pixels of its smallest, so all of theirs fit; crafted textures that
+  // share or overlap their levels could ask for any number. Past it, a
+  // texture's mean is taken from a few pixels spread over its level.
+  uint64_t exactPixelsLeft = 0;
+};
+constexpr uint64_t kExactShareOfLump = 64;
+constexpr uint64_t kSampledPixels = 64;
+
 // The mean colour of the smallest mip level through the palette after it.
 // False when they do not lie inside the lump; a texture whose pixels name
 // colours its palette lacks keeps no colour.
-bool ReadMeanColour(const Span& lump, size_t textureOffset, TextureLook* look) {
+bool ReadMeanColour(const Span& lump, size_t textureOffset, uint64_t* exactPixelsLeft,
+                    TextureLook* look) {
   const uint8_t* header = lump.bytes + textureOffset;
   const uint32_t width = LoadLe32(header + 16), height = LoadLe32(header + 20);
   const uint32_t smallestOffset = LoadLe32(header + 36);
@@ -91,24 +108,25 @@ bool ReadMeanColour(const Span& lump, size_t textureOffset, TextureLook* look) {
     return false;
   }
   const uint8_t* palette = level + pixels + 2;
+  const bool exact = pixels <= *exactPixelsLeft;
+  const uint64_t samples = exact ? pixels : kSampledPixels;
+  if (exact) *exactPixelsLeft -= pixels;
   uint64_t sum[3] = {0, 0, 0};
-  for (uint64_t i = 0; i < pixels; ++i) {
-    if (level[i] >= paletteColours) return true;
-    for (int c = 0; c < 3; ++c) sum[c] += palette[3 * level[i] + c];
+  for (uint64_t i = 0; i < samples; ++i) {
+    const uint8_t index = level[exact ? i : i * pixels / samples];
+    if (index >= paletteColours) return true;
+    for (int c = 0; c < 3; ++c) sum[c] += palette[3 * index + c];
   }
   look->kind = FloorKind::kTextured;
-  look->colour = {uint8_t((sum[0] + pixels / 2) / pixels), uint8_t((sum[1] + pixels / 2) / pixels),
-                  uint8_t((sum[2] + pixels / 2) / pixels)};
+  look->colour = {uint8_t((sum[0] + samples / 2) / samples),
+                  uint8_t((sum[1] + samples / 2) / samples),
+                  uint8_t((sum[2] + samples / 2) / samples)};
   return true;
 }
 
-// What a face with the texture shows, read once per texture.
-bool LookUpTexture(const Span& lump, int32_t version, size_t index, TextureLook* look) {
-  if (look->read) return true;
-  look->read = true;
-  const int32_t offset = LoadLeInt32(lump.bytes + 4 + 4 * index);
-  if (offset == -1) return true;  // missing: plain ground
-  if (offset < 0 || !lump.Holds(uint64_t(offset), kTextureHeaderSize)) return false;
+bool ReadTexture(const Span& lump, int32_t version, size_t offset, uint64_t* exactPixelsLeft,
+                 TextureLook* look) {
+  if (!lump.Holds(offset, kTextureHeaderSize)) return false;
   const char* name = reinterpret_cast<const char*>(lump.bytes + offset);
   const size_t nameLength = strnlen(name, 16);
   look->tool = IsToolTexture(name, nameLength);
@@ -119,7 +137,27 @@ bool LookUpTexture(const Span& lump, int32_t version, size_t index, TextureLook*
   // Pixels of their own are in the map where the smallest level has an
   // offset; version 29 maps keep no palette with them.
   if (version != 30 || LoadLe32(lump.bytes + offset + 36) == 0) return true;
-  return ReadMeanColour(lump, size_t(offset), look);
+  return ReadMeanColour(lump, offset, exactPixelsLeft, look);
+}
+
+// What a face with the texture shows.
+bool LookUpTexture(const Span& lump, int32_t version, size_t index, TextureLooks* looks,
+                   const TextureLook** found) {
+  TextureLook& look = looks->byEntry[index];
+  *found = &look;
+  if (look.read) return true;
+  look.read = true;
+  const int32_t offset = LoadLeInt32(lump.bytes + 4 + 4 * index);
+  if (offset == -1) return true;  // missing: plain ground
+  if (offset < 0) return false;
+  const auto [shared, first] = looks->byOffset.try_emplace(uint32_t(offset));
+  if (first &&
+      !ReadTexture(lump, version, size_t(offset), &looks->exactPixelsLeft, &shared->second)) {
+    return false;
+  }
+  look = shared->second;
+  look.read = true;
+  return true;
 }
 
 struct MapLumps {
@@ -162,7 +200,7 @@ bool ReadPoint(const MapLumps& map, int32_t surfedge, MapPoint* point) {
 
 // The face's points and height when it is a floor; false when the map is
 // damaged.
-bool ReadFace(const MapLumps& map, int32_t version, size_t index, std::vector<TextureLook>& looks,
+bool ReadFace(const MapLumps& map, int32_t version, size_t index, TextureLooks* looks,
               MapFloors* floors) {
   const uint8_t* face = map.faces.bytes + kFaceSize * index;
   const uint16_t plane = LoadLe16(face), side = LoadLe16(face + 2);
@@ -179,14 +217,14 @@ bool ReadFace(const MapLumps& map, int32_t version, size_t index, std::vector<Te
 
   const int32_t texture = LoadLeInt32(map.textureInfo.bytes + kTextureInfoSize * textureInfo + 32);
   if (texture < 0 || size_t(texture) >= map.textureCount) return false;
-  TextureLook& look = looks[size_t(texture)];
-  if (!LookUpTexture(map.textures, version, size_t(texture), &look)) return false;
-  if (look.tool) return true;
+  const TextureLook* look = nullptr;
+  if (!LookUpTexture(map.textures, version, size_t(texture), looks, &look)) return false;
+  if (look->tool) return true;
 
   // In a sound map each face has surfedges of its own: more points than
   // surfedges would come from faces sharing them, without end.
   if (floors->points.size() + surfedgeCount > map.surfedges.Count(kSurfedgeSize)) return false;
-  FloorFace floor = {uint32_t(floors->points.size()), surfedgeCount, 0, look.kind, look.colour};
+  FloorFace floor = {uint32_t(floors->points.size()), surfedgeCount, 0, look->kind, look->colour};
   int64_t heights = 0;
   for (uint32_t i = 0; i < surfedgeCount; ++i) {
     MapPoint point;
@@ -320,9 +358,11 @@ MapStatus ReadMapFloors(const uint8_t* bytes, size_t size, MapFloors* floors) {
       uint64_t(firstFace) + uint64_t(faceCount) > map.faces.Count(kFaceSize)) {
     return MapStatus::kDamaged;
   }
-  std::vector<TextureLook> looks(map.textureCount);
+  TextureLooks looks;
+  looks.byEntry.resize(map.textureCount);
+  looks.exactPixelsLeft = map.textures.size / kExactShareOfLump;
   for (int32_t i = 0; i < faceCount; ++i) {
-    if (!ReadFace(map, version, size_t(firstFace) + size_t(i), looks, floors)) {
+    if (!ReadFace(map, version, size_t(firstFace) + size_t(i), &looks, floors)) {
       *floors = MapFloors();
       return MapStatus::kDamaged;
     }
