@@ -29,5 +29,7 @@ constexpr Rgb kDeathmatchSpawnColour = {240, 96, 64};
 // width and height from 1 to kLargestPictureSide, else no pixels. The
 // floors' x/y extent fills the picture less the margin, centred, aspect kept,
 // north (+y) up; higher floors are drawn over lower ones and lighter; the
-// spawn points over them. Rows top first.
+// spawn points over them. Rows top first. Each pixel is written once, however
+// many floors lie over each other; a floor costs the rows it crosses that
+// higher ones have not filled yet.
 std::vector<Rgb> DrawMapFloors(const MapFloors& floors, int width, int height);
