@@ -5,7 +5,6 @@
 namespace {
 
 constexpr int kLumps = 15;
-constexpr uint32_t kTextureSide = 16;
 
 void PutBytes(std::vector<uint8_t>& out, const void* bytes, size_t size) {
   const uint8_t* from = static_cast<const uint8_t*>(bytes);
@@ -38,18 +37,20 @@ void PutFloat(std::vector<uint8_t>& out, float value) {
 std::vector<uint8_t> Texture(const MapTextureRecipe& texture) {
   std::vector<uint8_t> out(16, 0);
   memcpy(out.data(), texture.name.data(), texture.name.size() < 16 ? texture.name.size() : 16);
-  Put32(out, kTextureSide);
-  Put32(out, kTextureSide);
+  Put32(out, texture.side);
+  Put32(out, texture.side);
   if (!texture.embedded) {
     for (int level = 0; level < 4; ++level) Put32(out, 0);
     return out;
   }
+  const uint32_t firstLevel = texture.smallestOnly ? 3 : 0;
   uint32_t offset = 40;
-  for (uint32_t level = 0, side = kTextureSide; level < 4; ++level, side /= 2) {
+  for (uint32_t level = 0, side = texture.side; level < 4; ++level, side /= 2) {
     Put32(out, offset);
-    offset += side * side;
+    if (level >= firstLevel) offset += side * side;
   }
-  for (uint32_t level = 0, side = kTextureSide; level < 4; ++level, side /= 2) {
+  for (uint32_t level = 0, side = texture.side; level < 4; ++level, side /= 2) {
+    if (level < firstLevel) continue;
     for (uint32_t i = 0; i < side * side; ++i) out.push_back(uint8_t(1 + (i + i / side) % 2));
   }
   Put16(out, 256);
@@ -68,10 +69,16 @@ std::vector<uint8_t> TexturesLump(const std::vector<MapTextureRecipe>& textures)
   std::vector<uint8_t> out;
   Put32(out, uint32_t(textures.size()));
   std::vector<uint8_t> bodies;
+  std::vector<uint32_t> offsets;
   for (const MapTextureRecipe& texture : textures) {
-    Put32(out, uint32_t(4 + 4 * textures.size() + bodies.size()));
-    std::vector<uint8_t> body = Texture(texture);
-    bodies.insert(bodies.end(), body.begin(), body.end());
+    if (texture.sameAs < offsets.size()) {
+      offsets.push_back(offsets[texture.sameAs]);
+    } else {
+      offsets.push_back(uint32_t(4 + 4 * textures.size() + bodies.size()));
+      std::vector<uint8_t> body = Texture(texture);
+      bodies.insert(bodies.end(), body.begin(), body.end());
+    }
+    Put32(out, offsets.back());
   }
   out.insert(out.end(), bodies.begin(), bodies.end());
   return out;

@@ -13,11 +13,17 @@
 
 struct MapTextureRecipe {
   std::string name;
-  // Embedded 16 x 16 pixels: alternately the palette's first and second
+  // Embedded side x side pixels: alternately the palette's first and second
   // colour, so that the mean is exactly half their sum (give even sums).
   bool embedded = false;
   Rgb first = {0, 0, 0};
   Rgb second = {0, 0, 0};
+  uint32_t side = 16;  // a multiple of 16
+  // Only the smallest level is written, which all four offsets name: a huge
+  // texture at an eighth of its cost, as only the smallest level is read.
+  bool smallestOnly = false;
+  // The entry names the texture written for that earlier entry instead.
+  size_t sameAs = SIZE_MAX;
 };
 
 struct MapVertex {
@@ -33,6 +39,7 @@ struct MapFaceRecipe {
   size_t texture = 0;
 };
 
+// Edges name vertices by 16 bits: a map holds at most 65,536 points in all.
 struct MapRecipe {
   int32_t version = 30;
   std::string entities = "{\n\"classname\" \"worldspawn\"\n}\n";

@@ -72,6 +72,50 @@ TEST(ReadMapFloors, FloorsOfTheWorldOnly) {
   EXPECT_EQ(floors.faces[0].kind, FloorKind::kGround);
 }
 
+// One texture named by every entry of the lump, on a floor each.
+const struct {
+  const char* what;
+  uint32_t side;
+  bool smallestOnly;  // no sound map holds such a texture
+  size_t entries;
+} kSharedTextures[] = {
+    {"1024 x 1024, named by 1,000 entries", 1024, false, 1000},
+    {"8192 x 8192 of its smallest level alone, named by 3,000 entries", 8192, true, 3000},
+};
+
+TEST(ReadMapFloors, ATextureShowsOneColourHoweverManyEntriesNameIt) {
+  for (const auto& t : kSharedTextures) {
+    auto read = [&](size_t entries, MapFloors* floors) {
+      MapRecipe recipe;
+      recipe.textures.assign(entries, {"rock", true, {200, 100, 40}, {100, 60, 20}, t.side});
+      for (size_t i = 0; i < entries; ++i) {
+        recipe.textures[i].smallestOnly = t.smallestOnly;
+        recipe.textures[i].sameAs = i == 0 ? SIZE_MAX : 0;
+        const float x = float(i % 64) * 16, y = float(i / 64) * 16;
+        recipe.faces.push_back(FloorRectangle(x, y, x + 8, y + 8, 0, i));
+      }
+      return Read(WriteMap(recipe), floors);
+    };
+    MapFloors once, shared;
+    ASSERT_EQ(read(1, &once), MapStatus::kRead) << t.what;
+    ASSERT_EQ(read(t.entries, &shared), MapStatus::kRead) << t.what;
+    const Rgb colour = once.faces.at(0).colour;
+    // The mean of all its pixels where a sound map could hold it, else of
+    // some: between its two colours.
+    if (!t.smallestOnly) {
+      EXPECT_EQ(colour, Rgb({150, 80, 30})) << t.what;
+    }
+    EXPECT_TRUE(colour.r >= 100 && colour.r <= 200 && colour.g >= 60 && colour.g <= 100 &&
+                colour.b >= 20 && colour.b <= 40)
+        << t.what;
+    ASSERT_EQ(shared.faces.size(), t.entries) << t.what;
+    for (const FloorFace& face : shared.faces) {
+      ASSERT_EQ(face.kind, FloorKind::kTextured) << t.what;
+      ASSERT_EQ(face.colour, colour) << t.what;
+    }
+  }
+}
+
 TEST(ReadMapFloors, SpawnPointsWithAnOriginOfThreeNumbers) {
   MapRecipe recipe;
   recipe.faces = {FloorRectangle(0, 0, 64, 64, 0)};

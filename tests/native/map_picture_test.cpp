@@ -104,4 +104,125 @@ TEST(DrawMapFloors, HigherOverLowerLighterWithOutlinedSteps) {
   EXPECT_EQ(at(40, 169), shaded) << "south";
 }
 
+// Maps of many faces that show as a few, at a unit a pixel where two corner
+// floors set the extent: pixels' centres lie at half units.
+MapRecipe WithCorners(const std::vector<MapFaceRecipe>& faces) {
+  MapRecipe recipe;
+  recipe.textures = {{"ground"}, {"!water"}};
+  recipe.faces = {FloorRectangle(0, 0, 1, 1, 0), FloorRectangle(244, 184, 245, 185, 0)};
+  recipe.faces.insert(recipe.faces.end(), faces.begin(), faces.end());
+  return recipe;
+}
+
+// 10,000 floors over each other: the highest in their middle; or all as high
+// as each other, where the map's last, water, is drawn over the rest.
+MapRecipe Stacked(bool oneHeight) {
+  std::vector<MapFaceRecipe> faces;
+  for (int i = 0; i < 10000; ++i) {
+    const float z = oneHeight ? 0 : i == 5000 ? 99 : float(i % 99);
+    faces.push_back(FloorRectangle(0, 0, 245, 185, z, oneHeight && i == 9999 ? 1 : 0));
+  }
+  return WithCorners(faces);
+}
+
+// Water as high as the floor under it, drawn over it wherever it reached a
+// pixel's centre: points, lines along the rows and through the centres,
+// thin slivers and small squares between the centres; or 16,000 pieces of
+// the floor, each around a centre.
+MapRecipe InPieces(bool water) {
+  static const MapVertex kShapes[][3] = {
+      {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}},
+      {{0, 0.5f, 0}, {9, 0.5f, 0}, {4, 0.5f, 0}},
+      {{0.5f, 0, 0}, {0.5f, 9, 0}, {0.5f, 4, 0}},
+      {{0.1f, 0, 0}, {0.4f, 60, 0}, {0.2f, 60, 0}},
+  };
+  std::vector<MapFaceRecipe> faces;
+  if (water) faces.push_back(FloorRectangle(20, 20, 180, 120, 0));
+  for (int i = 0; i < (water ? 12000 : 16000); ++i) {
+    const float x = float(20 + i % 160), y = float(20 + i / 160);
+    if (!water) {
+      faces.push_back(FloorRectangle(x + 0.25f, y + 0.25f, x + 0.75f, y + 0.75f, 0));
+      continue;
+    }
+    faces.emplace_back().texture = 1;
+    for (const MapVertex& p : kShapes[i % 4]) faces.back().points.push_back({x + p.x, y + p.y, 0});
+    if (i % 4 == 0) faces.push_back(FloorRectangle(x + 0.0625f, y, x + 0.375f, y + 0.375f, 0, 1));
+  }
+  return WithCorners(faces);
+}
+
+// A comb of 100 teeth, in one face whose rows cross 200 edges or in parts.
+MapRecipe Comb(bool oneFace) {
+  std::vector<MapFaceRecipe> faces = {FloorRectangle(20.25f, 20.25f, 219.25f, 40.25f, 0)};
+  MapFaceRecipe& comb = faces[0];
+  if (oneFace) comb.points = {{20.25f, 20.25f, 0}};
+  for (int tooth = 0; tooth < 100; ++tooth) {
+    const float x = 20.25f + 2 * tooth;
+    if (!oneFace) faces.push_back(FloorRectangle(x, 40.25f, x + 1, 150.75f, 0));
+    if (oneFace) {
+      comb.points.insert(
+          comb.points.end(),
+          {{x, 150.75f, 0}, {x + 1, 150.75f, 0}, {x + 1, 40.25f, 0}, {x + 2, 40.25f, 0}});
+    }
+  }
+  if (oneFace) comb.points.back() = {219.25f, 20.25f, 0};
+  return WithCorners(faces);
+}
+
+const struct {
+  const char* what;
+  MapRecipe (*crafted)();
+  MapRecipe (*plain)();
+  int width, height;
+} kSamePictures[] = {
+    {"10,000 floors over each other", [] { return Stacked(false); },
+     [] { return WithCorners({FloorRectangle(0, 0, 245, 185, 99)}); }, 253, 193},
+    {"the same at the largest size", [] { return Stacked(false); },
+     [] { return WithCorners({FloorRectangle(0, 0, 245, 185, 99)}); }, 4096, 4096},
+    {"10,000 floors at one height", [] { return Stacked(true); },
+     [] { return WithCorners({FloorRectangle(0, 0, 245, 185, 0, 1)}); }, 253, 193},
+    {"16,000 pieces of a floor", [] { return InPieces(false); },
+     [] { return WithCorners({FloorRectangle(20, 20, 180, 120, 0)}); }, 253, 193},
+    {"15,000 water faces reaching no pixel's centre", [] { return InPieces(true); },
+     [] { return WithCorners({FloorRectangle(20, 20, 180, 120, 0)}); }, 253, 193},
+    {"a face whose rows cross 200 edges", [] { return Comb(true); }, [] { return Comb(false); },
+     253, 193},
+};
+
+TEST(DrawMapFloors, ManyFacesShowAsTheFewThatReachPixels) {
+  for (const auto& same : kSamePictures) {
+    const std::vector<Rgb> crafted = Draw(same.crafted(), same.width, same.height);
+    const std::vector<Rgb> plain = Draw(same.plain(), same.width, same.height);
+    ASSERT_EQ(crafted.size(), plain.size()) << same.what;
+    size_t differing = 0;
+    for (size_t i = 0; i < crafted.size(); ++i) differing += crafted[i] != plain[i];
+    EXPECT_EQ(differing, 0u) << same.what;
+  }
+}
+
+// Slanted faces, and the same under floors as high that hide every other
+// row (drawn over them, being later in the map): the rows between show the
+// faces as they were, whether a face's rows are scanned one after another or
+// some are passed over.
+TEST(DrawMapFloors, RowsHiddenLeaveTheOthersAsTheyWere) {
+  std::vector<MapFaceRecipe> slanted;
+  for (int i = 0; i < 40; ++i) {
+    const float x = 10 + 5.3f * i;
+    slanted.push_back({{{x, 5, 0}, {x + 0.37f * i - 7, 180, 0}, {x + 3.1f, 95.3f + i, 0}}});
+  }
+  std::vector<MapFaceRecipe> hidden = slanted;
+  for (int y = 0; y < 185; y += 2) {
+    hidden.push_back(FloorRectangle(0, y + 0.25f, 245, y + 0.75f, 0));
+  }
+  const std::vector<Rgb> plain = Draw(WithCorners(slanted), kPreviewWidth, kPreviewHeight);
+  const std::vector<Rgb> passed = Draw(WithCorners(hidden), kPreviewWidth, kPreviewHeight);
+  // Centres lie at half units: y + 0.5 on row 188 - y.
+  for (int row = 5; row < 188; row += 2) {
+    for (int column = 0; column < kPreviewWidth; ++column) {
+      const size_t at = size_t(row * kPreviewWidth + column);
+      ASSERT_EQ(passed[at], plain[at]) << column << "," << row;
+    }
+  }
+}
+
 }  // namespace
