@@ -75,6 +75,9 @@ TEST(MessagesTest, RecordingsSayWhoPlayedWhere) {
     std::vector<uint8_t> older = demo;
     older[12] = 46;
     EXPECT_EQ(ReadMessages(older).players, found.players) << r.file;
+    // Network protocol 47 has the same messages.
+    older[12] = 47;
+    EXPECT_EQ(Describe(ReadMessages(older)), details) << r.file;
   }
 }
 
