@@ -9,7 +9,7 @@ constexpr int kResTextSize = 8;
 struct AppState {
   HINSTANCE instanceHandle;
   char ownExePath[kPathSize];
-  char ownDir[kPathSize];  // no trailing backslash
+  char ownDir[kPathSize];           // no trailing backslash
   char pendingDemoPath[kPathSize];  // from the command line or a hand-over
   char demoPath[kPathSize];         // from the demo-path field or the demo chooser
   char gameExePath[kPathSize];
