@@ -464,4 +464,19 @@ TEST_F(InspectorTest, WhatIsNotARegularFileIsRefusedAtOnce) {
   }
 }
 
+// A text of the file with line breaks forges no line of the details.
+TEST_F(InspectorTest, TextsOfTheFileStayOnTheirLine) {
+  DemoRecipe recipe;
+  recipe.playbackFrames = 3;
+  std::vector<uint8_t> demo = WriteDemo(recipe);
+  const size_t playback = GetLe32(demo, 540) + 4 + 92;
+  const char forged[] = "Playback\nIntact: no\nProblem: none\x01";
+  std::copy(forged, forged + sizeof forged, demo.begin() + static_cast<long>(playback + 4));
+  const std::string details = Inspect({"--details", Write("f.dem", demo)}).out;
+  EXPECT_NE(details.find("\nSegment 2: Playback\\nIntact: no\\nProblem: none\\x01, type 1,"),
+            std::string::npos)
+      << details;
+  EXPECT_EQ(details.find("\nIntact: no"), std::string::npos) << details;
+}
+
 }  // namespace
