@@ -58,6 +58,11 @@ class WholeFile {
 // it may.
 RepairFileStatus CheckRepairTarget(const char* demoPath, const char* outPath, bool replace);
 
+// Writes what the plan makes of the demo that readAt gives into copy; false
+// only when the demo gives fewer bytes than kept (a failed write is told by
+// PutInPlace).
+bool CopyRepair(const RepairPlan& plan, ReadDemoAt readAt, void* source, WholeFile* copy);
+
 // Writes what the plan makes of the demo at demoPath into copy, which Create
 // has made, and puts it in place. On failure nothing is left behind.
 RepairFileStatus WriteRepairFile(const char* demoPath, const RepairPlan& plan, WholeFile* copy,

@@ -218,17 +218,6 @@ size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size)
   return read;
 }
 
-struct Sink {
-  WholeFile* file;
-  bool failed;
-};
-
-bool WriteToFile(void* sink, const uint8_t* bytes, size_t size) {
-  Sink* to = static_cast<Sink*>(sink);
-  to->failed = !to->file->Write(bytes, size);
-  return !to->failed;
-}
-
 }  // namespace
 
 RepairFileStatus WriteRepairFile(const char* demoPath, const RepairPlan& plan, WholeFile* copy,
@@ -241,9 +230,7 @@ RepairFileStatus WriteRepairFile(const char* demoPath, const RepairPlan& plan, W
     CloseHandle(in);
     return RepairFileStatus::kCannotRead;
   }
-  Sink sink = {copy, false};
-  const bool copied = WriteRepair(plan, ReadFromFileAt, &in, WriteToFile, &sink);
+  const bool read = CopyRepair(plan, ReadFromFileAt, &in, copy);
   CloseHandle(in);
-  if (!copied && !sink.failed) return RepairFileStatus::kCannotRead;
-  return copy->PutInPlace(replace);
+  return read ? copy->PutInPlace(replace) : RepairFileStatus::kCannotRead;
 }

@@ -14,13 +14,10 @@ class BitReader {
   BitReader(const uint8_t* bytes, size_t size) : bytes_(bytes), size_(size) {}
 
   bool failed() const { return failed_; }
-  void Fail() { failed_ = true; }
-  bool AtEnd() const { return bit_ >= size_ * 8; }
 
   // Byte-aligned reads, from the next whole byte after any bits read.
   uint8_t Byte() { return static_cast<uint8_t>(LittleEndian(1)); }
   int16_t Short() { return static_cast<int16_t>(LittleEndian(2)); }
-  int32_t Long() { return static_cast<int32_t>(LittleEndian(4)); }
   void SkipBytes(size_t count) {
     AlignToByte();
     if (count > size_ - bit_ / 8) return FailAtEnd();

@@ -32,13 +32,6 @@ std::string OneLine(const std::string& text) {
   return line;
 }
 
-// "m:ss" of a frame's time.
-std::string Clock(double seconds) {
-  if (!(seconds >= 0.0 && seconds < 9e18)) return "?:??";
-  const long long whole = static_cast<long long>(seconds);
-  return FormatText("%lld:%02lld", whole / 60, whole % 60);
-}
-
 std::string NameOf(const SlotName& slot) {
   return slot.known ? OneLine(slot.name) : "someone";
 }
@@ -74,7 +67,7 @@ void AddStructure(std::string& out, const DemoStructure& found) {
 }
 
 std::string KillLine(const Kill& kill) {
-  std::string line = Clock(kill.time) + " ";
+  std::string line = ClockText(kill.time) + " ";
   if (!kill.killer.known) {
     line += NameOf(kill.victim) + " died";
   } else if (kill.victim.known && kill.killer.name == kill.victim.name) {
@@ -89,7 +82,7 @@ std::string KillLine(const Kill& kill) {
 
 // The game's own lines carry their sender in the text; a token's do not.
 std::string ChatLineText(const ChatLine& chat) {
-  std::string line = Clock(chat.time) + " ";
+  std::string line = ClockText(chat.time) + " ";
   if (chat.hasKind) {
     line += NameOf(chat.sender);
     if (chat.kind != "Cstrike_Chat_All") line += " (" + OneLine(chat.kind) + ")";
@@ -126,7 +119,7 @@ void AddMessages(std::string& out, const DemoMessages& messages, bool allCommand
   out += FormatText("Commands: %zu\n", messages.commands.size());
   if (allCommands) {
     for (const ConsoleCommand& command : messages.commands) {
-      out += Clock(command.time) + (command.fromServer ? " server: " : " recorder: ") +
+      out += ClockText(command.time) + (command.fromServer ? " server: " : " recorder: ") +
              OneLine(command.text) + "\n";
     }
   }

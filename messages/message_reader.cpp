@@ -159,7 +159,6 @@ using EntitySet = uint64_t[kSetWords];
 
 struct MessageReaderState {
   bool readsMessages = false;
-  uint64_t size = 0;
   // The frames.
   std::vector<FrameRange> ranges;
   size_t range = 0;
@@ -942,7 +941,6 @@ void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadD
   for (int id = 0; id < 256; ++id) {
     state->skipSize[id] = id < kFirstUserMessage ? kEngineMessages[id].fixedBody : kNotSkipped;
   }
-  state->size = found.fileSize;
   uint8_t header[kDemoHeaderSize] = {};
   readAt(source, 0, header, sizeof header);
   const int32_t networkProtocol = LoadLeInt32(header + 12);

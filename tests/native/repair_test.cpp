@@ -160,28 +160,6 @@ TEST_F(RepairTest, AFailedWriteLeavesNoOut) {
   EXPECT_TRUE(Listing() == before) << "no copy, whole or in part, and no temporary file";
 }
 
-// What each name of a folder holds, opening nothing but regular files: a
-// FIFO, a device, a folder or a link by its kind.
-std::map<std::string, std::string> Kinds(const std::string& folder) {
-  std::map<std::string, std::string> kinds;
-  DIR* entries = opendir(folder.c_str());
-  while (dirent* entry = entries != nullptr ? readdir(entries) : nullptr) {
-    const std::string name = entry->d_name, path = folder + "/" + name;
-    struct stat info;
-    if (name == "." || name == ".." || lstat(path.c_str(), &info) != 0) continue;
-    char target[4096];
-    const ssize_t length = readlink(path.c_str(), target, sizeof target);
-    kinds[name] = S_ISREG(info.st_mode) ? ReadAll(fopen(path.c_str(), "rb"))
-                  : S_ISLNK(info.st_mode)
-                      ? "link to " + std::string(target, length > 0 ? length : 0)
-                  : S_ISFIFO(info.st_mode) ? "FIFO"
-                  : S_ISDIR(info.st_mode)  ? "folder"
-                                           : "device";
-  }
-  if (entries != nullptr) closedir(entries);
-  return kinds;
-}
-
 using Maker = std::function<bool(const char* path)>;  // false where the system forbids it
 const Maker kNothing = [](const char*) { return true; };
 const Maker kFifo = [](const char* path) { return mkfifo(path, 0600) == 0; };
