@@ -11,13 +11,15 @@
 #include "common/utf8_text.h"
 #include "demo/demo_file.h"
 #include "demo/demo_summary.h"
+#include "library/demo_folder.h"
 #include "messages/demo_details.h"
 #include "messages/message_reader.h"
 
 namespace {
 
 const char kUsage[] =
-    "usage: quendrix-inspect [--json] [--details] [--commands] [--current-res WxH] FILE...\n"
+    "usage: quendrix-inspect [-r] [--json] [--details] [--commands]\n"
+    "                        [--current-res WxH] FILE...\n"
     "\n"
     "Prints, for each demo FILE, the nine-line summary that Quendrix shows for it,\n"
     "files separated by one empty line. The Current Res line shows the game's\n"
@@ -43,14 +45,19 @@ const char kUsage[] =
     "                     messages: server, maps, recorder, players, kills, chat,\n"
     "                     commands, messagesRead and messageProblems\n"
     "  --current-res WxH  the game's configured resolution, two whole numbers\n"
+    "  -r, --recursive    a FILE that is a folder stands for every file in it and\n"
+    "                     its subfolders whose name ends in .dem, in any case, in\n"
+    "                     the byte order of their paths; folders reached through\n"
+    "                     links are not entered; without -r a folder is an error\n"
     "  --help             this text\n"
     "\n"
     "Messages are read for demo protocol 5 with network protocol 47 or 48; of\n"
     "other demos only the players' names are found, in the file's plain text.\n"
     "A file that cannot be inspected gets the message that Quendrix would show,\n"
-    "after its path, on standard error; the other files are still inspected.\n"
-    "Exit status: 0 when every file was inspected, 1 when any could not be,\n"
-    "2 for a usage error.\n";
+    "after its path, on standard error, and so does a folder or subfolder that\n"
+    "cannot be listed, with the reason; the other files are still inspected.\n"
+    "Exit status: 0 when every file was inspected, 1 when any could not be or a\n"
+    "folder could not be listed (or was given without -r), 2 for a usage error.\n";
 
 // A resolution text as the program keeps it: a decimal number of at most 7
 // characters, with an optional minus sign.
@@ -314,14 +321,68 @@ void PrintJson(FILE* out, const char* path, const DemoInspection& demo,
   fputs(json.c_str(), out);
 }
 
-}  // namespace
-
-int RunInspector(int argc, char** argv, FILE* out, FILE* err) {
+// What the options ask for, and where the output stands.
+struct Inspection {
   bool json = false;
   bool details = false;
   bool allCommands = false;
   char currentWidth[kResolutionTextSize] = "";
   char currentHeight[kResolutionTextSize] = "";
+  FILE* out = nullptr;
+  FILE* err = nullptr;
+  bool printedSummary = false;
+};
+
+// False when the file could not be inspected.
+bool InspectFile(const char* path, Inspection* run) {
+  DemoInspection demo;
+  // The messages are read only for what shows them: the summary alone
+  // stays as fast as reading the file.
+  MessageReader reader;
+  const WindowReader also = MessageWindowReader(&reader);
+  DemoFileStatus read = InspectDemoFile(path, &demo, run->json || run->details ? &also : nullptr);
+  if (read != DemoFileStatus::kRead) {
+    fprintf(run->err, "%s: %s\n", path, DemoFileMessage(read));
+    return false;
+  }
+  if (run->json) {
+    PrintJson(run->out, path, demo, MessageReaderResult(&reader));
+  } else {
+    char summary[kSummarySize];
+    ComposeSummary(demo, run->currentWidth, run->currentHeight, summary, sizeof summary);
+    fprintf(run->out, run->printedSummary ? "\n%s\n" : "%s\n", summary);
+    if (run->details) {
+      fputs(ComposeDetails(demo, MessageReaderResult(&reader), run->allCommands).c_str(), run->out);
+    }
+    run->printedSummary = true;
+  }
+  return true;
+}
+
+// A folder's demos, each as if it had been given alone; a file as it is.
+// False when anything could not be listed or inspected.
+bool InspectTree(const char* path, Inspection* run) {
+  std::vector<FoundDemo> found;
+  std::vector<UnlistedFolder> unlisted;
+  const FolderStatus listed = ListDemoFolder(path, &found, &unlisted);
+  if (listed == FolderStatus::kNotFolder) return InspectFile(path, run);
+  for (const UnlistedFolder& folder : unlisted) {
+    // The root is named as it was given.
+    const char* shown = listed == FolderStatus::kCannotList ? path : folder.shownPath.c_str();
+    fprintf(run->err, "%s: %s\n", shown, folder.reason.c_str());
+  }
+  bool inspected = unlisted.empty();
+  for (const FoundDemo& demo : found) inspected = InspectFile(demo.path.c_str(), run) && inspected;
+  return inspected;
+}
+
+}  // namespace
+
+int RunInspector(int argc, char** argv, FILE* out, FILE* err) {
+  Inspection run;
+  run.out = out;
+  run.err = err;
+  bool recursive = false;
   int firstFile = argc;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
@@ -329,13 +390,15 @@ int RunInspector(int argc, char** argv, FILE* out, FILE* err) {
       fputs(kUsage, out);
       return 0;
     } else if (strcmp(arg, "--json") == 0) {
-      json = true;
+      run.json = true;
     } else if (strcmp(arg, "--details") == 0) {
-      details = true;
+      run.details = true;
     } else if (strcmp(arg, "--commands") == 0) {
-      details = allCommands = true;
+      run.details = run.allCommands = true;
+    } else if (strcmp(arg, "-r") == 0 || strcmp(arg, "--recursive") == 0) {
+      recursive = true;
     } else if (strcmp(arg, "--current-res") == 0) {
-      if (i + 1 >= argc || !ParseCurrentRes(argv[++i], currentWidth, currentHeight)) {
+      if (i + 1 >= argc || !ParseCurrentRes(argv[++i], run.currentWidth, run.currentHeight)) {
         fputs("quendrix-inspect: --current-res takes WxH, two whole numbers\n", err);
         fputs(kUsage, err);
         return 2;
@@ -358,30 +421,18 @@ int RunInspector(int argc, char** argv, FILE* out, FILE* err) {
   }
 
   int status = 0;
-  bool printedSummary = false;
   for (int i = firstFile; i < argc; ++i) {
     const char* path = argv[i];
-    DemoInspection demo;
-    // The messages are read only for what shows them: the summary alone
-    // stays as fast as reading the file.
-    MessageReader reader;
-    const WindowReader also = MessageWindowReader(&reader);
-    DemoFileStatus read = InspectDemoFile(path, &demo, json || details ? &also : nullptr);
-    if (read != DemoFileStatus::kRead) {
-      fprintf(err, "%s: %s\n", path, DemoFileMessage(read));
-      status = 1;
-      continue;
-    }
-    if (json) {
-      PrintJson(out, path, demo, MessageReaderResult(&reader));
+    bool inspected;
+    if (recursive) {
+      inspected = InspectTree(path, &run);
+    } else if (IsFolder(path)) {
+      fprintf(err, "%s: is a folder; -r inspects the demos in it\n", path);
+      inspected = false;
     } else {
-      char summary[kSummarySize];
-      ComposeSummary(demo, currentWidth, currentHeight, summary, sizeof summary);
-      fprintf(out, printedSummary ? "\n%s\n" : "%s\n", summary);
-      if (details)
-        fputs(ComposeDetails(demo, MessageReaderResult(&reader), allCommands).c_str(), out);
-      printedSummary = true;
+      inspected = InspectFile(path, &run);
     }
+    if (!inspected) status = 1;
   }
   return status;
 }

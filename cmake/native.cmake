@@ -16,6 +16,7 @@ add_executable(quendrix_native_tests
   tests/native/messages_test.cpp
   tests/native/demo_writer_test.cpp
   tests/native/inspector_test.cpp
+  tests/native/demo_folder_test.cpp
   tests/native/repair_test.cpp
   tests/native/real_demos_test.cpp
   tests/native/artwork_test.cpp

@@ -91,7 +91,7 @@ TEST_F(InspectorTest, FailuresGoToStandardErrorAndTheRestIsInspected) {
   InspectorRun run = Inspect({"--json", missing, dir_, empty, good});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err, missing + ": Could not open demofile.\n" + dir_ +
-                         ": Could not open demofile.\n" + empty +
+                         ": is a folder; -r inspects the demos in it\n" + empty +
                          ": Could not open demofile (reason 2).\n");
   EXPECT_NE(run.out.find("\"map\":\"ok\""), std::string::npos);
   EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
@@ -436,13 +436,15 @@ TEST_F(InspectorTest, WhatIsNotARegularFileIsRefusedAtOnce) {
   const struct {
     const char* what;
     std::function<bool(const std::string&)> make;  // false where the system forbids it
+    const char* message = "Could not open demofile.";
   } cases[] = {
       {"a FIFO", fifo},
       {"a link to a FIFO",
        [&](const std::string& path) {
          return fifo(path + ".fifo") && symlink((path + ".fifo").c_str(), path.c_str()) == 0;
        }},
-      {"a folder", [](const std::string& path) { return mkdir(path.c_str(), 0700) == 0; }},
+      {"a folder", [](const std::string& path) { return mkdir(path.c_str(), 0700) == 0; },
+       "is a folder; -r inspects the demos in it"},
       {"a device, as /dev/null",
        [](const std::string& path) {
          return mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
@@ -460,7 +462,7 @@ TEST_F(InspectorTest, WhatIsNotARegularFileIsRefusedAtOnce) {
     const InspectorRun run = Inspect({"--json", path});
     EXPECT_EQ(run.status, 1) << c.what;
     EXPECT_EQ(run.out, "") << c.what;
-    EXPECT_EQ(run.err, path + ": Could not open demofile.\n") << c.what;
+    EXPECT_EQ(run.err, path + ": " + c.message + "\n") << c.what;
   }
 }
 
