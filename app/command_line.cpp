@@ -26,3 +26,18 @@ void UnquotePath(const char* text, char* path, size_t size) {
     snprintf(path, size, "%s", text);
   }
 }
+
+bool TakeLibrarySwitch(const char* text, char* folder, size_t size) {
+  static const char kSwitch[] = "/library";
+  const size_t length = sizeof kSwitch - 1;
+  for (size_t i = 0; i < length; ++i) {
+    const char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c) != kSwitch[i]) return false;
+  }
+  const unsigned char after = static_cast<unsigned char>(text[length]);
+  if (after > 0x20) return false;
+  const char* rest = text + length;
+  while (*rest >= 0x01 && *rest <= 0x20) ++rest;
+  UnquotePath(rest, folder, size);
+  return true;
+}

@@ -17,3 +17,8 @@ const char* CommandLineText(const char* commandLine, LeadByteTest isLeadByte);
 // path has blanks, is the text between them. Writes at most size bytes, the
 // NUL included, cutting the path to fit.
 void UnquotePath(const char* text, char* path, size_t size);
+
+// "/library", in any case, as the whole text or followed by blanks: the
+// library is asked for, and the rest, unquoted as a path is, names its folder
+// (empty: the library's own choice). Any other text is a demo path.
+bool TakeLibrarySwitch(const char* text, char* folder, size_t size);

@@ -3,6 +3,7 @@
 #include <commdlg.h>
 
 #include "app/details_dialog.h"
+#include "app/library_window.h"
 #include "app/load_demo.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
@@ -87,6 +88,7 @@ INT_PTR HandleCommand(HWND window, WPARAM wParam) {
     case IDC_BROWSEDEMO: ChooseDemo(window); break;
     case IDC_PLAY: Play(window); break;
     case IDC_DETAILS: ShowDemoDetails(window, ShownDemoPath()); break;
+    case IDC_LIBRARY: OpenLibrary(window, ""); break;
     case IDC_SAVE: SaveFromFields(window); break;
     case IDC_BROWSEGAMEEXE: ChooseGameExe(window); break;
   }

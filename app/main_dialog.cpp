@@ -3,12 +3,18 @@
 #include <shellapi.h>
 
 #include "app/commands.h"
+#include "app/library_window.h"
 #include "app/load_demo.h"
 #include "app/resources/resource.h"
+#include "app/start_up.h"
 #include "common/app_state.h"
 #include "game/settings.h"
 
 namespace {
+
+// Asked for on the command line, the library opens once the main window
+// shows, so that it comes in front of it.
+constexpr UINT kOpenAskedLibrary = WM_APP + 1;
 
 const int kPreviewLeft = 37;
 const int kPreviewTop = 125;
@@ -29,11 +35,12 @@ struct SkinPlace {
   RECT pixels;
 };
 const SkinPlace kSkinPlaces[] = {
-    {IDC_BROWSEDEMO, {383, 73, 465, 96}}, {IDC_INFO, {305, 122, 431, 242}},
-    {IDC_DETAILS, {329, 260, 411, 282}},  {IDC_PLAY, {329, 294, 411, 316}},
-    {IDC_GAMEEXE, {23, 359, 266, 372}},   {IDC_SAVE, {383, 390, 465, 413}},
-    {IDC_EXTRAARGS, {23, 397, 368, 410}}, {IDC_BROWSEGAMEEXE, {383, 354, 465, 377}},
-    {IDC_DEMOPATH, {26, 78, 366, 91}},    {IDC_DEMOSPEED, {296, 359, 368, 372}},
+    {IDC_BROWSEDEMO, {383, 73, 465, 96}},      {IDC_INFO, {305, 122, 431, 242}},
+    {IDC_DETAILS, {305, 260, 364, 282}},       {IDC_LIBRARY, {372, 260, 431, 282}},
+    {IDC_PLAY, {329, 294, 411, 316}},          {IDC_GAMEEXE, {23, 359, 266, 372}},
+    {IDC_SAVE, {383, 390, 465, 413}},          {IDC_EXTRAARGS, {23, 397, 368, 410}},
+    {IDC_BROWSEGAMEEXE, {383, 354, 465, 377}}, {IDC_DEMOPATH, {26, 78, 366, 91}},
+    {IDC_DEMOSPEED, {296, 359, 368, 372}},
 };
 const SIZE kSkinClientSize = {470, 427};
 
@@ -84,24 +91,32 @@ void OpenWindow(HWND window) {
   LoadSettings(window);
   LoadPendingDemo(window);
   DragAcceptFiles(window, TRUE);
+  if (app.libraryAsked) PostMessageA(window, kOpenAskedLibrary, 0, 0);
 }
 
 // The text is read no further than cbData bytes and cut to 259 characters;
 // a hand-over without data counts as an empty text.
-void ReceiveHandOver(HWND window, const COPYDATASTRUCT* handOver) {
-  ShowWindow(window, SW_SHOWNORMAL);
+void TakeHandOverText(const COPYDATASTRUCT* handOver, char (&into)[kPathSize]) {
   size_t length = 0;
   if (handOver != nullptr && handOver->lpData != nullptr) {
     const char* text = static_cast<const char*>(handOver->lpData);
-    size_t limit = handOver->cbData < sizeof app.pendingDemoPath - 1
-                       ? handOver->cbData
-                       : sizeof app.pendingDemoPath - 1;
+    size_t limit = handOver->cbData < sizeof into - 1 ? handOver->cbData : sizeof into - 1;
     while (length < limit && text[length] != '\0') {
-      app.pendingDemoPath[length] = text[length];
+      into[length] = text[length];
       ++length;
     }
   }
-  app.pendingDemoPath[length] = '\0';
+  into[length] = '\0';
+}
+
+void ReceiveHandOver(HWND window, const COPYDATASTRUCT* handOver) {
+  ShowWindow(window, SW_SHOWNORMAL);
+  if (handOver != nullptr && handOver->dwData == kHandOverLibrary) {
+    TakeHandOverText(handOver, app.pendingLibraryFolder);
+    OpenLibrary(window, app.pendingLibraryFolder);
+    return;
+  }
+  TakeHandOverText(handOver, app.pendingDemoPath);
   LoadPendingDemo(window);
 }
 
@@ -179,7 +194,16 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return TRUE;
     case WM_DROPFILES: ReceiveDrop(window, reinterpret_cast<HDROP>(wParam)); return TRUE;
     case WM_CLOSE: EndDialog(window, 0); return TRUE;
-    case WM_DESTROY: ReleaseGraphics(); return FALSE;
+    case kOpenAskedLibrary:
+      // The dialog manager would show its window only once the queue is
+      // empty, after the library, and in front of it.
+      ShowWindow(window, SW_SHOWNORMAL);
+      OpenLibrary(window, app.pendingLibraryFolder);
+      return TRUE;
+    case WM_DESTROY:
+      CloseLibrary();
+      ReleaseGraphics();
+      return FALSE;
     case WM_CTLCOLOREDIT: return ColourControl(wParam, app.editBrush);
     case WM_CTLCOLORBTN: return ColourControl(wParam, app.buttonBrush);
     case WM_CTLCOLORSTATIC: return ColourControl(wParam, app.dialogBrush);

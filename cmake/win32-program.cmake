@@ -6,6 +6,7 @@ enable_language(RC)
 add_library(quendrix_win32 STATIC
   app/commands.cpp
   app/details_dialog.cpp
+  app/library_window.cpp
   app/long_path.cpp
   app/main_dialog.cpp
   app/start_up.cpp
@@ -16,7 +17,9 @@ add_library(quendrix_win32 STATIC
   game/playback.cpp
   game/settings.cpp)
 target_link_libraries(quendrix_win32 PUBLIC
-  quendrix_demo_file quendrix_messages_core quendrix_map_core quendrix_shell_core comdlg32 gdi32 user32 advapi32 shell32)
+  quendrix_demo_file quendrix_messages_core quendrix_map_core quendrix_shell_core
+  quendrix_library_core quendrix_library_files
+  comdlg32 comctl32 gdi32 user32 advapi32 shell32 ole32)
 
 configure_file(cmake/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 add_executable(quendrix WIN32 app/win_main.cpp app/resources/quendrix.rc)

@@ -11,6 +11,8 @@ struct AppState {
   char ownExePath[kPathSize];
   char ownDir[kPathSize];           // no trailing backslash
   char pendingDemoPath[kPathSize];  // from the command line or a hand-over
+  bool libraryAsked;                   // "/library" on the command line
+  char pendingLibraryFolder[kPathSize];  // its folder, or empty
   char demoPath[kPathSize];         // from the demo-path field or the demo chooser
   char gameExePath[kPathSize];
   char gameDir[kPathSize];
@@ -23,6 +25,7 @@ struct AppState {
   bool isHltvDemo;
   char modDir[kPathSize];  // game directory of the last demo loaded
   char tempDemoPath[kPathSize];
+  HWND libraryWindow;  // none while the library is closed
   HBITMAP backgroundBitmap;
   HBITMAP mapBitmap;  // none, or the preview of the loaded demo's map
   HICON smallIcon;

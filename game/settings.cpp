@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "app/resources/resource.h"
 #include "common/app_state.h"
@@ -118,6 +119,17 @@ bool WriteSettingText(HKEY key, const char* name, const char* text, const char* 
   return written;
 }
 
+// The key that only the library's settings or a resolution record made holds
+// none of the three: as before the first save, there is nothing to read.
+bool HoldsSavedSettings(HKEY key) {
+  for (const char* name : {"Path", "CommandLine", "DemoSpeed"}) {
+    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, nullptr) != ERROR_FILE_NOT_FOUND) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void DeriveGameDir() {
   lstrcpynA(app.gameDir, app.gameExePath, sizeof app.gameDir);
   CutAtLastBackslash(app.gameDir);
@@ -138,14 +150,15 @@ void LoadSettings(HWND window) {
   HKEY settings = nullptr;
   // No key is the normal state before the first save: nothing to say.
   if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &settings) ==
-      ERROR_SUCCESS) {
+          ERROR_SUCCESS &&
+      HoldsSavedSettings(settings)) {
     ReadSettingText(settings, "Path", app.gameExePath, window, IDC_GAMEEXE, "Could not read TKV1.");
     ReadSettingText(settings, "CommandLine", app.extraArgs, window, IDC_EXTRAARGS,
                     "Could not read TKV2.");
     ReadSettingText(settings, "DemoSpeed", app.demoSpeed, window, IDC_DEMOSPEED,
                     "Could not read TKV3.");
-    RegCloseKey(settings);
   }
+  if (settings != nullptr) RegCloseKey(settings);
 
   // A resolution put back from a record is the start-time one already.
   if (!putBack) ReadGameResolution();
@@ -213,4 +226,38 @@ void RemoveResolutionRecord() {
   // A key that only the record made would read as settings that cannot be
   // read at the next start: it goes with the record.
   if (empty) RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+}
+
+bool ReadSetting(const char* name, DWORD type, void* data, DWORD size) {
+  HKEY settings = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_QUERY_VALUE, &settings) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  DWORD storedType = REG_NONE;
+  DWORD storedSize = size;
+  const bool read = RegQueryValueExA(settings, name, nullptr, &storedType, static_cast<BYTE*>(data),
+                                     &storedSize) == ERROR_SUCCESS &&
+                    storedType == type;
+  RegCloseKey(settings);
+  if (!read) return false;
+  if (type != REG_SZ) return storedSize == size;
+  // A text stored without its terminator, or filling the buffer, is refused.
+  char* text = static_cast<char*>(data);
+  const size_t length = strnlen(text, storedSize);
+  if (length >= size) return false;
+  text[length] = '\0';
+  return true;
+}
+
+bool WriteSetting(const char* name, DWORD type, const void* data, DWORD size) {
+  HKEY settings = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &settings, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool written = RegSetValueExA(settings, name, 0, type, static_cast<const BYTE*>(data),
+                                      size) == ERROR_SUCCESS;
+  RegCloseKey(settings);
+  return written;
 }

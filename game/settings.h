@@ -29,3 +29,10 @@ void WriteGameResolution(const char* heightText, const char* widthText);
 // a record the game is still played.
 void RecordStartTimeResolution();
 void RemoveResolutionRecord();
+
+// A value of the program's own settings key beside the three, such as the
+// library's: read only when it has that type and, but for texts, that exact
+// size; a text must fit size with its terminator. Silent: a missing value is
+// the normal state.
+bool ReadSetting(const char* name, DWORD type, void* data, DWORD size);
+bool WriteSetting(const char* name, DWORD type, const void* data, DWORD size);

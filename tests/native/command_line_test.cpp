@@ -6,9 +6,13 @@
 
 namespace {
 
-bool NoLeadBytes(unsigned char) { return false; }
+bool NoLeadBytes(unsigned char) {
+  return false;
+}
 // Shift-JIS lead bytes, enough to have a second byte that is a quote.
-bool ShiftJisLeadBytes(unsigned char byte) { return byte >= 0x81 && byte <= 0x9F; }
+bool ShiftJisLeadBytes(unsigned char byte) {
+  return byte >= 0x81 && byte <= 0x9F;
+}
 
 struct CommandLineCase {
   const char* commandLine;
@@ -71,6 +75,33 @@ TEST(UnquotePath, NeverWritesPastTheSize) {
   EXPECT_EQ(std::string(path), std::string(259, 'p'));
   EXPECT_EQ(path[260], '#');
   EXPECT_EQ(path[261], '#');
+}
+
+TEST(TakeLibrarySwitch, TellsTheLibraryAndItsFolderFromADemoPath) {
+  struct Case {
+    const char* text;
+    bool library;
+    const char* folder;
+  };
+  const Case cases[] = {
+      {"/library", true, ""},
+      {"/LIBRARY", true, ""},
+      {"/Library   ", true, ""},
+      {"/library C:\\Demos", true, "C:\\Demos"},
+      {"/library\t\"C:\\My Demos [old]!\"", true, "C:\\My Demos [old]!"},
+      {"/library\tC:\\My Demos", true, "C:\\My Demos"},
+      {"/libraryC:\\Demos", false, ""},
+      {"/librar", false, ""},
+      {"/libraries", false, ""},
+      {"C:\\library.dem", false, ""},
+      {"\"/library\"", false, ""},
+      {"", false, ""},
+  };
+  for (const Case& c : cases) {
+    char folder[260] = "";
+    EXPECT_EQ(TakeLibrarySwitch(c.text, folder, sizeof folder), c.library) << c.text;
+    EXPECT_STREQ(folder, c.folder) << c.text;
+  }
 }
 
 }  // namespace
