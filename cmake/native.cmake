@@ -24,18 +24,20 @@ add_executable(quendrix_native_tests
   tests/native/long_path_walk_test.cpp
   tests/native/map_floors_test.cpp
   tests/native/map_picture_test.cpp
-  tests/native/previewer_test.cpp)
+  tests/native/previewer_test.cpp
+  tests/native/library_test.cpp)
 target_link_libraries(quendrix_native_tests PRIVATE
   quendrix_inspector quendrix_previewer quendrix_demo_writer quendrix_literal_scan
-  quendrix_shell_core GTest::gtest_main)
+  quendrix_shell_core quendrix_library_core GTest::gtest_main)
 target_compile_definitions(quendrix_native_tests PRIVATE
   QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}" QUENDRIX_MAP_DIR="${QUENDRIX_MAP_DIR}")
 gtest_discover_tests(quendrix_native_tests)
 
-add_executable(quendrix_bench tests/bench/scan_bench.cpp tests/bench/map_bench.cpp)
+add_executable(quendrix_bench tests/bench/scan_bench.cpp tests/bench/map_bench.cpp
+  tests/bench/library_bench.cpp)
 target_link_libraries(quendrix_bench PRIVATE
   quendrix_demo_file quendrix_messages_core quendrix_map_core quendrix_demo_writer quendrix_literal_scan
-  benchmark::benchmark)
+  quendrix_library_core benchmark::benchmark)
 target_compile_definitions(quendrix_bench PRIVATE QUENDRIX_CORPUS_DIR="${QUENDRIX_CORPUS_DIR}"
   QUENDRIX_MAP_DIR="${QUENDRIX_MAP_DIR}")
 add_executable(quendrix_inspect_on_path tests/bench/inspect_on_path.cpp)

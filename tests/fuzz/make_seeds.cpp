@@ -4,14 +4,18 @@
 // command_line/ and walk/ the texts that the program meets at its start; map/
 // small maps of the project's own with every kind of face; messages/ the
 // players' recordings of network protocol 48 up to their first playback
-// frames, and demos of the project's own with a story told in messages.
+// frames, and demos of the project's own with a story told in messages;
+// library_index/ small indexes of the library, whole and without their
+// checksum (which the fuzz target adds).
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "demo/demo_file.h"
 #include "demo/signature_scan.h"
+#include "library/library_entry.h"
 #include "tools/demo_writer.h"
 #include "tools/map_writer.h"
 #include "tools/message_writer.h"
@@ -112,6 +116,25 @@ std::vector<std::vector<uint8_t>> Stories() {
   return demos;
 }
 
+// A demo with players, a file that is not one, and an entry left as made.
+std::string LibraryIndex() {
+  LibraryEntry demo;
+  demo.file = {"C:\\Demos\\d\xE9mo.dem", "C:\\Demos\\d\xC3\xA9mo.dem", 123456, 133000000000000000};
+  demo.isDemo = true;
+  demo.map = "de_dust2";
+  demo.mod = "cstrike";
+  demo.server = "Counter-Strike";
+  demo.recorder = "Player";
+  demo.players = {"Player", "[TAG] Neo", ""};
+  demo.duration = 61.25;
+  demo.kills = 7;
+  demo.intact = true;
+  LibraryEntry notDemo;
+  notDemo.file = {"/demos/empty.dem", "/demos/empty.dem", 0, 1};
+  notDemo.problem = DemoFileMessage(DemoFileStatus::kNoSize);
+  return SaveLibraryIndex({demo, notDemo, LibraryEntry()});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -120,7 +143,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string folder = argv[1];
-  for (const char* kind : {"", "/demo", "/command_line", "/walk", "/map", "/messages"})
+  for (const char* kind :
+       {"", "/demo", "/command_line", "/walk", "/map", "/messages", "/library_index"})
     mkdir((folder + kind).c_str(), 0755);
   int index = 0;
   for (const std::string& line : CommandLines()) {
@@ -136,6 +160,12 @@ int main(int argc, char** argv) {
     for (const std::vector<uint8_t>& demo : demos) {
       if (!WriteSeed(folder + "/messages/" + std::to_string(++index) + ".dem", demo)) return 1;
     }
+  }
+  const std::string library = LibraryIndex();
+  if (!WriteSeed(folder + "/library_index/whole", Bytes(library)) ||
+      !WriteSeed(folder + "/library_index/unsealed",
+                 Bytes(library.substr(0, library.size() - 4)))) {
+    return 1;
   }
   std::vector<std::pair<int, int>> viewports = {{1440, 1080}, {1920, 1080}, {0, 0}};
   for (const ResolutionMode& mode : kResolutionModes) {
