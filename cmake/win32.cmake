@@ -77,9 +77,10 @@ target_link_libraries(quendrix_summary_wait PRIVATE quendrix_window_driver)
 add_executable(quendrix_program_tests
   tests/win32/win32_test_support.cpp
   tests/win32/program_test.cpp
-  tests/win32/commands_test.cpp)
+  tests/win32/commands_test.cpp
+  tests/win32/library_test.cpp)
 target_link_libraries(quendrix_program_tests PRIVATE
-  quendrix_window_driver quendrix_demo_core quendrix_map_core advapi32 shlwapi gtest_main)
+  quendrix_window_driver quendrix_demo_core quendrix_map_core advapi32 shell32 shlwapi gtest_main)
 # The players' recordings, where Wine shows the machine's own files.
 target_compile_definitions(quendrix_program_tests PRIVATE
   QUENDRIX_CORPUS_DIR="Z:${QUENDRIX_CORPUS_DIR}")
