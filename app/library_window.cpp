@@ -24,6 +24,10 @@ namespace {
 
 // The reading thread has something new for the window.
 constexpr UINT kReadingNews = WM_APP + 1;
+// Rows read one by one are shown a few times a second, not one by one: each
+// showing searches and sorts them all.
+constexpr UINT_PTR kNewsTimer = 1;
+constexpr DWORD kNewsInterval = 150;  // milliseconds
 
 // What the reading thread hands over to the window, under the lock.
 struct ReadingNews {
@@ -49,6 +53,7 @@ struct Reading {
 struct Library {
   HWND mainWindow = nullptr;
   std::string folder;
+  std::string shownFolder;  // UTF-8, as the entries' shown paths begin
   std::vector<LibraryEntry> entries;
   std::vector<size_t> rows;
   std::string search;  // UTF-8
@@ -59,6 +64,8 @@ struct Library {
   HHOOK keysHook = nullptr;
   // The state of the last news, which the status line shows.
   ReadingNews progress;
+  DWORD newsTakenAt = 0;
+  bool newsTimer = false;
   wchar_t cell[1024];  // the text handed to the list for a cell
 };
 Library library;
@@ -70,18 +77,18 @@ struct Column {
   bool number;
 };
 const Column kColumns[kLibraryColumnCount] = {
-    {LibraryColumn::kFileName, L"File name", 110, false},
-    {LibraryColumn::kFolder, L"Folder", 110, false},
-    {LibraryColumn::kModified, L"Date modified", 62, false},
-    {LibraryColumn::kSize, L"Size", 40, true},
-    {LibraryColumn::kMap, L"Map", 60, false},
-    {LibraryColumn::kMod, L"Mod", 36, false},
-    {LibraryColumn::kDuration, L"Duration", 34, true},
-    {LibraryColumn::kServer, L"Server", 80, false},
-    {LibraryColumn::kRecorder, L"Recorder", 56, false},
-    {LibraryColumn::kPlayers, L"Players", 30, true},
+    {LibraryColumn::kFileName, L"File name", 96, false},
+    {LibraryColumn::kFolder, L"Folder", 62, false},
+    {LibraryColumn::kModified, L"Date modified", 66, false},
+    {LibraryColumn::kSize, L"Size", 36, true},
+    {LibraryColumn::kMap, L"Map", 54, false},
+    {LibraryColumn::kMod, L"Mod", 32, false},
+    {LibraryColumn::kDuration, L"Duration", 38, true},
+    {LibraryColumn::kServer, L"Server", 64, false},
+    {LibraryColumn::kRecorder, L"Recorder", 48, false},
+    {LibraryColumn::kPlayers, L"Players", 34, true},
     {LibraryColumn::kKills, L"Kills", 26, true},
-    {LibraryColumn::kIntact, L"Intact", 26, false},
+    {LibraryColumn::kIntact, L"Intact", 30, false},
 };
 
 std::wstring Wide(const std::string& utf8) {
@@ -309,6 +316,7 @@ void TakeNews() {
   library.progress.read = news.read;
   library.progress.ended = news.ended;
   LeaveCriticalSection(&reading->lock);
+  library.newsTakenAt = GetTickCount();
   ShowRows();
   ShowStatus();
   if (library.progress.status != FolderStatus::kListed) {
@@ -320,10 +328,28 @@ void TakeNews() {
   }
 }
 
+// At once when the last were taken a while ago, as the rows that the index
+// keeps are; else with the next tick.
+void TakeNewsSoon(HWND window) {
+  if (library.newsTimer) return;
+  if (GetTickCount() - library.newsTakenAt >= kNewsInterval) {
+    TakeNews();
+    return;
+  }
+  library.newsTimer = SetTimer(window, kNewsTimer, kNewsInterval, nullptr) != 0;
+  if (!library.newsTimer) TakeNews();
+}
+
 // Lists the folder afresh: the rows of the last one go.
 void StartReading(const std::string& folder) {
   StopReading();
   library.folder = folder;
+  std::wstring wide(folder.size() + 1, L'\0');
+  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, &wide[0],
+                                                      static_cast<int>(wide.size())) > 0
+                                      ? wcslen(wide.c_str())
+                                      : 0));
+  library.shownFolder = Utf8(wide);
   library.entries.clear();
   library.progress = ReadingNews();
   ShowRows();
@@ -400,10 +426,21 @@ std::string ModifiedText(int64_t ticks) {
                     time.wMinute);
 }
 
+// The folder below the library's own, which all rows share: "." for the
+// library's own folder.
+std::string FolderInLibrary(const LibraryEntry& entry) {
+  const std::string folder = EntryFolder(entry);
+  const std::string& root = library.shownFolder;
+  if (folder.compare(0, root.size(), root) != 0) return folder;
+  size_t from = root.size();
+  while (from < folder.size() && (folder[from] == '\\' || folder[from] == '/')) ++from;
+  return from < folder.size() ? folder.substr(from) : ".";
+}
+
 std::string CellText(const LibraryEntry& entry, LibraryColumn column) {
   switch (column) {
     case LibraryColumn::kFileName: return EntryFileName(entry);
-    case LibraryColumn::kFolder: return EntryFolder(entry);
+    case LibraryColumn::kFolder: return FolderInLibrary(entry);
     case LibraryColumn::kModified: return ModifiedText(entry.file.modified);
     case LibraryColumn::kSize: return SizeText(entry.file.size);
     default: break;
@@ -558,7 +595,8 @@ void CloseLibraryWindow(HWND window) {
   KeepPlace(window);
   if (library.keysHook != nullptr) UnhookWindowsHookEx(library.keysHook);
   library.keysHook = nullptr;
-  DestroyWindow(window);
+  DestroyWindow(window);  // and its timer
+  library.newsTimer = false;
   app.libraryWindow = nullptr;
   library.entries.clear();
   library.entries.shrink_to_fit();
@@ -610,7 +648,13 @@ INT_PTR CALLBACK LibraryDialogProc(HWND window, UINT message, WPARAM wParam, LPA
     }
     case WM_COMMAND: Command(LOWORD(wParam), HIWORD(wParam)); return TRUE;
     case WM_CLOSE: CloseLibraryWindow(window); return TRUE;
-    case kReadingNews: TakeNews(); return TRUE;
+    case kReadingNews: TakeNewsSoon(window); return TRUE;
+    case WM_TIMER:
+      if (wParam != kNewsTimer) return FALSE;
+      KillTimer(window, kNewsTimer);
+      library.newsTimer = false;
+      TakeNews();
+      return TRUE;
   }
   return FALSE;
 }

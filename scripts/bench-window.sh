@@ -2,10 +2,14 @@
 # What a player waits for: the window program under Wine, in its build's own
 # prefix on a virtual display, from its start to its window showing the summary
 # of a written demo of the given size (100 MiB unless said), beside the same on
-# a tiny demo; five runs each, the demo in the page cache.
+# a tiny demo; five runs each, the demo in the page cache. Then the library on
+# a folder of that many demos (10,000 unless said): its first opening, which
+# reads them all, and five openings again, from its window opening to its
+# title counting all of them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-100}
+library_demos=${2:-10000}
 
 cmake --preset native >/dev/null
 cmake --build --preset native --target quendrix-make-demo >/dev/null
@@ -44,4 +48,19 @@ for demo in "$tiny" "$big"; do
   "$build/wine-run" "$build/quendrix_summary_wait.exe" "$program" "$(windows_path "$demo")" 5 |
     tr -d '\r'
 done
+
+# One tiny demo under many names: each is a demo of its own to the library.
+folder=$build/bench-library-$library_demos
+if [ ! -d "$folder" ]; then
+  mkdir -p "$folder"
+  for n in $(seq -w 1 "$library_demos"); do ln "$tiny" "$folder/demo $n.dem"; done
+fi
+index=$("$build/wine-run" winepath -u 'C:\users' | tr -d '\r')
+find "$index" -path '*/Quendrix/library.idx' -delete
+echo "library of $library_demos demos, first opening (reads them all):"
+"$build/wine-run" "$build/quendrix_summary_wait.exe" --library "$library_demos" "$program" \
+  "$(windows_path "$folder")" 1 | tr -d '\r'
+echo "library of $library_demos demos, opened again (the index):"
+"$build/wine-run" "$build/quendrix_summary_wait.exe" --library "$library_demos" "$program" \
+  "$(windows_path "$folder")" 5 | tr -d '\r'
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -274,6 +274,51 @@ TEST_F(SettingsTest, MissingTextValuesEachWarn) {
   EXPECT_STREQ(app.extraArgs, "-x");
 }
 
+// The library keeps its folder and place in the same key before any save:
+// that key alone is no settings that cannot be read.
+TEST_F(SettingsTest, AKeyOfTheLibrarysValuesAloneReadsAsNoSettings) {
+  ASSERT_TRUE(WriteSetting("LibraryFolder", REG_SZ, "C:\\Demos", 9));
+  SetGameResolution(kHalfLife, 1024, 768);
+  LoadSettings(window_.handle());
+  EXPECT_EQ(boxes_.Texts(), Texts{});
+  EXPECT_STREQ(app.currentResWidth, "1024");
+}
+
+TEST_F(SettingsTest, TheLibrarysValuesAreReadOnlyWhole) {
+  struct Case {
+    const char* what;
+    DWORD storedType;
+    std::string stored;
+    DWORD askedType;
+    DWORD askedSize;
+    bool read;
+    std::string got;  // as far as the asked size, for a text up to its NUL
+  };
+  const Case cases[] = {
+      {"a text", REG_SZ, std::string("C:\\x\0", 5), REG_SZ, 8, true, "C:\\x"},
+      {"without its NUL", REG_SZ, "abc", REG_SZ, 8, true, "abc"},
+      {"filling the buffer", REG_SZ, std::string("1234567\0", 8), REG_SZ, 8, true, "1234567"},
+      {"one too many", REG_SZ, "12345678", REG_SZ, 8, false, ""},
+      {"longer", REG_SZ, "123456789", REG_SZ, 8, false, ""},
+      {"of another type", REG_BINARY, "abc", REG_SZ, 8, false, ""},
+      {"bytes of the size", REG_BINARY, "wxyz", REG_BINARY, 4, true, "wxyz"},
+      {"bytes too few", REG_BINARY, "wxy", REG_BINARY, 4, false, ""},
+      {"bytes too many", REG_BINARY, "vwxyz", REG_BINARY, 4, false, ""},
+  };
+  for (const Case& c : cases) {
+    SetRegistryValue(HKEY_CURRENT_USER, kSettings, "Value", c.storedType, c.stored.data(),
+                     static_cast<DWORD>(c.stored.size()));
+    char got[8] = {};
+    const bool read = ReadSetting("Value", c.askedType, got, c.askedSize);
+    EXPECT_EQ(read, c.read) << c.what;
+    if (!read) continue;
+    const std::string text = c.askedType == REG_SZ ? std::string(got) : std::string(got, 4);
+    EXPECT_EQ(text, c.got) << c.what;
+  }
+  char none[8];
+  EXPECT_FALSE(ReadSetting("Missing", REG_SZ, none, sizeof none));
+}
+
 TEST_F(SettingsTest, SaveWhereTheSettingsKeyCannotBeWritten) {
   CreateReadOnlyKey(HKEY_CURRENT_USER, kSettings);
   Save("C:\\HL\\hl.exe", "-x", "2");
