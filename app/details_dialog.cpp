@@ -4,6 +4,7 @@
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"
+#include "common/wide_text.h"
 #include "demo/demo_file.h"
 #include "messages/demo_details.h"
 #include "messages/message_reader.h"
@@ -90,10 +91,5 @@ std::wstring DetailsForEdit(const std::string& utf8) {
     if (c == '\n') lines += '\r';
     lines += c;
   }
-  if (lines.empty()) return std::wstring();
-  const int size = static_cast<int>(lines.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, lines.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_UTF8, 0, lines.data(), size, &wide[0], length);
-  return wide;
+  return WideText(lines, CP_UTF8);
 }

@@ -15,6 +15,7 @@
 #include "common/app_state.h"
 #include "common/message_box.h"
 #include "common/text_format.h"
+#include "common/wide_text.h"
 #include "demo/duration_text.h"
 #include "game/settings.h"
 #include "library/demo_folder.h"
@@ -66,7 +67,6 @@ struct Library {
   ReadingNews progress;
   DWORD newsTakenAt = 0;
   bool newsTimer = false;
-  wchar_t cell[1024];  // the text handed to the list for a cell
 };
 Library library;
 
@@ -90,26 +90,6 @@ const Column kColumns[kLibraryColumnCount] = {
     {LibraryColumn::kKills, L"Kills", 26, true},
     {LibraryColumn::kIntact, L"Intact", 30, false},
 };
-
-std::wstring Wide(const std::string& utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int size = static_cast<int>(utf8.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-  if (length > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, &wide[0], length);
-  return wide;
-}
-
-std::string Utf8(const std::wstring& wide) {
-  if (wide.empty()) return std::string();
-  const int size = static_cast<int>(wide.size());
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
-  if (length > 0)
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &utf8[0], length, nullptr, nullptr);
-  return utf8;
-}
 
 // ---- The index, a cache: any failure to read or write it only costs reading
 // the demos again.
@@ -344,12 +324,7 @@ void TakeNewsSoon(HWND window) {
 void StartReading(const std::string& folder) {
   StopReading();
   library.folder = folder;
-  std::wstring wide(folder.size() + 1, L'\0');
-  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, &wide[0],
-                                                      static_cast<int>(wide.size())) > 0
-                                      ? wcslen(wide.c_str())
-                                      : 0));
-  library.shownFolder = Utf8(wide);
+  library.shownFolder = Utf8Text(WideText(folder, CP_ACP));
   library.entries.clear();
   library.progress = ReadingNews();
   ShowRows();
@@ -469,7 +444,7 @@ void GiveCell(NMLVDISPINFOW* asked) {
     return;
   }
   const LibraryEntry& entry = library.entries[library.rows[static_cast<size_t>(item.iItem)]];
-  const std::wstring text = Wide(CellText(entry, kColumns[item.iSubItem].column));
+  const std::wstring text = WideText(CellText(entry, kColumns[item.iSubItem].column), CP_UTF8);
   lstrcpynW(item.pszText, text.c_str(), item.cchTextMax);
 }
 
@@ -485,7 +460,7 @@ void TakeSearch() {
   HWND field = GetDlgItem(app.libraryWindow, IDC_LIBRARYSEARCH);
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(field)) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(field, &text[0], static_cast<int>(text.size()))));
-  library.search = Utf8(text);
+  library.search = Utf8Text(text);
   ShowRows();
 }
 

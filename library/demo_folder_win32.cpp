@@ -5,42 +5,10 @@
 
 #include <algorithm>
 
+#include "common/wide_text.h"
 #include "library/demo_folder.h"
 
 namespace {
-
-std::wstring Wide(const char* ansi) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0);
-  if (length <= 1) return std::wstring();
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi, -1, &wide[0], length);
-  wide.resize(static_cast<size_t>(length - 1));
-  return wide;
-}
-
-// False where a character has no form in the code page: a character put in
-// its place, or a look-alike, would name another file.
-bool Narrow(const std::wstring& wide, UINT codePage, std::string* narrow) {
-  narrow->clear();
-  if (wide.empty()) return true;
-  const DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  BOOL usedDefault = FALSE;
-  BOOL* askUsedDefault = codePage == CP_UTF8 ? nullptr : &usedDefault;
-  const int wideLength = static_cast<int>(wide.size());
-  const int length = WideCharToMultiByte(codePage, flags, wide.data(), wideLength, nullptr, 0,
-                                         nullptr, askUsedDefault);
-  if (length <= 0 || usedDefault) return false;
-  narrow->resize(static_cast<size_t>(length));
-  WideCharToMultiByte(codePage, flags, wide.data(), wideLength, &(*narrow)[0], length, nullptr,
-                      nullptr);
-  return true;
-}
-
-std::string Utf8(const std::wstring& wide) {
-  std::string text;
-  Narrow(wide, CP_UTF8, &text);
-  return text;
-}
 
 // The system's message for the error, without its line break.
 std::string ErrorText(DWORD error) {
@@ -57,7 +25,7 @@ std::string ErrorText(DWORD error) {
                               message.back() == L' ' || message.back() == L'.')) {
     message.pop_back();
   }
-  return message.empty() ? "error " + std::to_string(error) : Utf8(message);
+  return message.empty() ? "error " + std::to_string(error) : Utf8Text(message);
 }
 
 bool NamedAsDemo(const wchar_t* name) {
@@ -80,20 +48,20 @@ bool ShouldStop(const std::atomic<bool>* stop) {
 // The path that the ANSI file calls open: the path itself, or else its
 // short form, whose names are plain ASCII.
 bool AnsiPath(const std::wstring& path, std::string* ansi) {
-  if (Narrow(path, CP_ACP, ansi)) return true;
+  if (NarrowText(path, CP_ACP, ansi)) return true;
   const DWORD length = GetShortPathNameW(path.c_str(), nullptr, 0);
   if (length == 0) return false;
   std::wstring shortPath(length, L'\0');
   const DWORD written = GetShortPathNameW(path.c_str(), &shortPath[0], length);
   if (written == 0 || written >= length) return false;
   shortPath.resize(written);
-  return Narrow(shortPath, CP_ACP, ansi);
+  return NarrowText(shortPath, CP_ACP, ansi);
 }
 
 void AddDemo(const std::wstring& path, const WIN32_FIND_DATAW& entry, std::vector<FoundDemo>* found,
              std::vector<UnlistedFolder>* unlisted) {
   FoundDemo demo;
-  demo.shownPath = Utf8(path);
+  demo.shownPath = Utf8Text(path);
   if (!AnsiPath(path, &demo.path)) {
     unlisted->push_back({demo.shownPath, "the name has no form in the system's code page"});
     return;
@@ -138,14 +106,14 @@ FolderStatus ListDemoFolder(const char* root, std::vector<FoundDemo>* found,
                             std::vector<UnlistedFolder>* unlisted, const std::atomic<bool>* stop) {
   if (!IsFolder(root)) return FolderStatus::kNotFolder;
   // Folders still to be listed: a deep tree grows this list, not the stack.
-  std::vector<std::wstring> folders = {Wide(root)};
+  std::vector<std::wstring> folders = {WideText(root, CP_ACP)};
   bool isRoot = true;
   while (!folders.empty() && !ShouldStop(stop)) {
     const std::wstring folder = std::move(folders.back());
     folders.pop_back();
     if (!ListOneFolder(folder, &folders, found, unlisted, stop)) {
       const DWORD error = GetLastError();
-      unlisted->push_back({Utf8(folder), ErrorText(error)});
+      unlisted->push_back({Utf8Text(folder), ErrorText(error)});
       if (isRoot) return FolderStatus::kCannotList;
     }
     isRoot = false;
@@ -156,6 +124,6 @@ FolderStatus ListDemoFolder(const char* root, std::vector<FoundDemo>* found,
 }
 
 bool IsFolder(const char* path) {
-  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  const DWORD attributes = GetFileAttributesW(WideText(path, CP_ACP).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }

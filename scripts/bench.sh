@@ -4,7 +4,8 @@
 # memmem) and the map preview of the two largest real maps, then the inspector on two files of the given size (256 MiB unless
 # said) in the page cache against reading the same file with cat: a written
 # demo, and the recordings in which nothing is found, one after another. The
-# inspector runs on the widest path of the scans' sieve and on SSE2.
+# inspector runs on the widest path of the scans' sieve and on SSE2. Then
+# --json over the recordings, and -r over a tree of 10,000 small demos.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-256}
@@ -96,4 +97,27 @@ if [ ${#messages[@]} -gt 0 ]; then
   printf 'peak memory:      %d KiB\n' "$peak_kib"
   rm -f "$demo.cat" "$demo.json"
 fi
+# What -r adds: a tree of 10,000 small demos (100 folders of 100 names of one
+# written demo) inspected with --json, against cat of the same files as find
+# lists them.
+tree=build/native/bench-tree-10000
+if [ ! -d "$tree" ]; then
+  build/native/quendrix-make-demo --frames 20 --story "$tree.dem"
+  for folder in $(seq -w 1 100); do
+    mkdir -p "$tree/$folder"
+    for n in $(seq -w 1 100); do ln "$tree.dem" "$tree/$folder/demo $n.dem"; done
+  done
+fi
+: >"$demo.cat" && : >"$demo.tree"
+for _ in $(seq "$runs"); do
+  seconds find "$tree" -name '*.dem' -exec cat {} + >>"$demo.cat"
+  seconds "$inspect" -r --json "$tree" >>"$demo.tree"
+done
+peak_kib=$( { /usr/bin/time -f %M "$inspect" -r --json "$tree" >/dev/null; } 2>&1 )
+echo
+printf 'tree:             10000 demos of %d bytes in 100 folders\n' "$(stat -c %s "$tree.dem")"
+printf 'find | cat:       %s\n' "$(best_and_median <"$demo.cat")"
+printf 'inspect -r --json: %s, %s x cat\n' "$(best_and_median <"$demo.tree")" "$(ratio "$demo.tree")"
+printf 'peak memory:      %d KiB\n' "$peak_kib"
+rm -f "$demo.cat" "$demo.tree"
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
