@@ -27,23 +27,25 @@ LARGE_INTEGER Now() {
   return now;
 }
 
+struct LibrarySearch {
+  DWORD processId;
+  std::string title;
+};
+
+BOOL CALLBACK FindLibrary(HWND window, LPARAM found) {
+  LibrarySearch* search = reinterpret_cast<LibrarySearch*>(found);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  const std::string title = WindowText(window);
+  if (owner != search->processId || title.rfind("Demo library (", 0) != 0) return TRUE;
+  search->title = title;
+  return FALSE;
+}
+
 // The title of the process's library window, or "" while it has none.
 std::string LibraryTitle(DWORD processId) {
-  struct Search {
-    DWORD processId;
-    std::string title;
-  } search = {processId, ""};
-  EnumWindows(
-      [](HWND window, LPARAM found) -> BOOL {
-        Search* search = reinterpret_cast<Search*>(found);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        const std::string title = WindowText(window);
-        if (owner != search->processId || title.rfind("Demo library (", 0) != 0) return TRUE;
-        search->title = title;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  LibrarySearch search = {processId, ""};
+  EnumWindows(FindLibrary, reinterpret_cast<LPARAM>(&search));
   return search.title;
 }
 

@@ -137,6 +137,33 @@ TEST_F(LibraryTest, AnOpeningAgainReadsOnlyNewAndChangedDemos) {
   }
 }
 
+// Enter with no row selected loads the first row shown: the demo it loads
+// tells which comes first.
+TEST_F(LibraryTest, AClickOnAColumnsHeaderSortsByItAndAgainTheOtherWay) {
+  Demo("a.dem", "de_mmmm", "cstrike", 800, 600);
+  const std::string last = Demo("b.dem", "de_zzzz", "cstrike", 800, 600);
+  const std::string first = Demo("c.dem", "de_aaaa", "cstrike", 800, 600);
+  HWND window = StartWindow("/library \"" + folder_ + "\"");
+  ASSERT_NE(window, nullptr);
+  HWND library = WaitForLibrary(3, 3);
+  ASSERT_NE(library, nullptr);
+  HWND list = GetDlgItem(library, IDC_LIBRARYLIST);
+  HWND header = FindWindowExA(list, nullptr, "SysHeader32", nullptr);
+  ASSERT_NE(header, nullptr);
+  const int mapColumn = 4;
+  int x = 0;
+  for (int column = 0; column < mapColumn; ++column)
+    x += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0));
+  x += static_cast<int>(SendMessageA(list, LVM_GETCOLUMNWIDTH, mapColumn, 0)) / 2;
+  for (const std::string& expected : {first, last}) {
+    PostMessageA(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, 5));
+    PostMessageA(header, WM_LBUTTONUP, 0, MAKELPARAM(x, 5));
+    PostMessageA(list, WM_KEYDOWN, VK_RETURN, 1);
+    EXPECT_TRUE(WaitUntil([&] { return ControlText(window, IDC_DEMOPATH) == expected; }))
+        << ControlText(window, IDC_DEMOPATH) << " where " << expected << " was wanted";
+  }
+}
+
 TEST_F(LibraryTest, ADamagedIndexIsReadAgainFromTheDemos) {
   Demo("one.dem", "de_one", "cstrike", 800, 600);
   Demo("two.dem", "de_two", "cstrike", 800, 600);
