@@ -14,6 +14,7 @@ add_executable(quendrix_native_tests
   tests/native/demo_summary_test.cpp
   tests/native/demo_structure_test.cpp
   tests/native/messages_test.cpp
+  tests/native/delta_codec_test.cpp
   tests/native/demo_writer_test.cpp
   tests/native/inspector_test.cpp
   tests/native/demo_folder_test.cpp

@@ -107,6 +107,7 @@ class BitReader {
   void AlignToByte() { bit_ = (bit_ + 7) / 8 * 8; }
   // The byte that reading has reached, and a move to another one of the block.
   size_t BytePosition() const { return (bit_ + 7) / 8; }
+  size_t BitPosition() const { return bit_; }
   void MoveToByte(size_t at) { bit_ = at * 8; }
 
  private:

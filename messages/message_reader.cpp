@@ -12,6 +12,7 @@
 #include "common/text_format.h"
 #include "common/utf8_text.h"
 #include "messages/bit_reader.h"
+#include "messages/delta_codec.h"
 
 namespace {
 
@@ -159,6 +160,7 @@ using EntitySet = uint64_t[kSetWords];
 
 struct MessageReaderState {
   bool readsMessages = false;
+  MessageWatcher watcher;
   // The frames.
   std::vector<FrameRange> ranges;
   size_t range = 0;
@@ -328,43 +330,25 @@ bool SkipDelta(Block& b, Table which) {
   return Checked(b);
 }
 
-// Field types of a delta description.
-constexpr uint32_t kTimeWindow8 = 32;
-constexpr uint32_t kStringField = 128;
-
 // svc_deltadescription: a table described with the engine's own fixed
-// description of a field: type (32 bits), name (string), offset (16), size
-// (8), significant bits (8), two multipliers (32 each).
+// description of a field; the walk keeps each field's size.
 bool ReadDeltaDescription(Block& b) {
-  size_t nameLength;
-  const char* name = b.in.String(&nameLength);
-  const int fieldCount = static_cast<uint16_t>(b.in.Short());
-  if (!Checked(b)) return false;
+  DeltaDescription described;
+  DeltaFields last;
+  switch (DecodeDeltaDescription(b.in, &described, &last)) {
+    case DeltaRead::kRead: break;
+    case DeltaRead::kFieldPastTable:
+      return b.Fault("svc_deltadescription marks field %d of a field's description, which has 7",
+                     63 - __builtin_clzll(last.mask));
+    default: return Checked(b);
+  }
   DeltaTable table;
   table.described = true;
-  for (int i = 0; i < fieldCount && !b.in.failed(); ++i) {
-    const unsigned maskBytes = b.in.Bits(3);
-    uint64_t mask = 0;
-    for (unsigned k = 0; k < maskBytes; ++k) mask |= uint64_t{b.in.Bits(8)} << (8 * k);
-    if (mask >> 7 != 0) {
-      return b.Fault("svc_deltadescription marks field %d of a field's description, which has 7",
-                     63 - __builtin_clzll(mask));
-    }
-    uint32_t type = 0, bits = 0;
-    if (mask & 1) type = b.in.Bits(32);
-    if (mask & 2) b.in.SkipBitString();
-    if (mask & 4) b.in.SkipBits(16);
-    if (mask & 8) b.in.SkipBits(8);
-    if (mask & 16) bits = b.in.Bits(8);
-    if (mask & 32) b.in.SkipBits(32);
-    if (mask & 64) b.in.SkipBits(32);
-    const bool isString = (type & kStringField) != 0;
-    table.fields.push_back({static_cast<uint16_t>((type & kTimeWindow8) ? 8 : bits), isString});
+  for (const DeltaFieldDescription& field : described.fields) {
+    table.fields.push_back({static_cast<uint16_t>(DeltaValueBits(field)), IsDeltaString(field)});
   }
-  if (!Checked(b)) return false;
   for (int which = 0; which < kTableCount; ++which) {
-    if (strlen(kTableNames[which]) == nameLength &&
-        memcmp(name, kTableNames[which], nameLength) == 0) {
+    if (described.name == kTableNames[which]) {
       SumMarkedBits(&table);
       b.state->tables[which] = std::move(table);
     }
@@ -816,6 +800,11 @@ void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, dou
                      static_cast<unsigned long long>(frameOffset), index, b.fault.c_str()));
       return;
     }
+    if (state->watcher.seen != nullptr) {
+      state->watcher.seen(state->watcher.context,
+                          {bytes + at, b.in.BytePosition() - at, sequence, state->maxClients,
+                           state->instancedBaselines, state->hltv});
+    }
     at = b.in.BytePosition();
   }
 }
@@ -938,6 +927,7 @@ void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadD
                         void* source) {
   reader->state.reset(new MessageReaderState);
   MessageReaderState* state = reader->state.get();
+  state->watcher = reader->watcher;
   for (int id = 0; id < 256; ++id) {
     state->skipSize[id] = id < kFirstUserMessage ? kEngineMessages[id].fixedBody : kNotSkipped;
   }

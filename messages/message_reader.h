@@ -18,10 +18,26 @@
 
 struct MessageReaderState;
 
+// A message that the reader read through rather than stepping over it by
+// its size, with what reading it needed, for a closer look at it.
+struct SeenMessage {
+  const uint8_t* bytes;  // from its id
+  size_t size;
+  uint8_t sequence;  // the low byte of its frame's incoming sequence
+  int maxClients;
+  int instancedBaselines;
+  bool hltv;
+};
+struct MessageWatcher {
+  void (*seen)(void* context, const SeenMessage& message) = nullptr;
+  void* context = nullptr;
+};
+
 struct MessageReader {
   MessageReader();
   ~MessageReader();
   std::unique_ptr<MessageReaderState> state;
+  MessageWatcher watcher;  // set before the reader is started
 };
 
 // Once the walk has read the header and the directory (StartDemoWalk): the

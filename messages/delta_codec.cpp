@@ -1,0 +1,192 @@
+#include "messages/delta_codec.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr unsigned kMostMaskBytes = 7;
+constexpr size_t kMostSentFields = kMostMaskBytes * 8;
+
+bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+    const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// A sign bit first, then the magnitude: the game's signed bits.
+int64_t SignedOf(uint32_t bits, unsigned count) {
+  if (count == 0) return 0;
+  const int64_t magnitude = (uint64_t{bits} >> 1) & ((uint64_t{1} << (count - 1)) - 1);
+  return (bits & 1) != 0 ? -magnitude : magnitude;
+}
+
+// The game converts with C casts; out of range they are undefined, so a
+// number is held within what the bits can carry first.
+int64_t Truncated(double number) {
+  if (std::isnan(number)) return 0;
+  if (number >= 9.2e18) return INT64_MAX;
+  if (number <= -9.2e18) return INT64_MIN;
+  return static_cast<int64_t>(number);
+}
+
+uint32_t SignedBitsOf(int64_t value, unsigned count) {
+  BitWriter out;
+  out.SignedBits(
+      static_cast<int32_t>(std::max<int64_t>(INT32_MIN, std::min<int64_t>(INT32_MAX, value))),
+      count);
+  uint32_t bits = 0;
+  for (size_t i = 0; i < out.bytes().size(); ++i) bits |= uint32_t{out.bytes()[i]} << (8 * i);
+  return bits;
+}
+
+double Multiplier(float multiplier) {
+  return multiplier != 0 ? multiplier : 1.0;
+}
+
+}  // namespace
+
+unsigned DeltaValueBits(const DeltaFieldDescription& field) {
+  return (field.type & kDeltaTimeWindow8) != 0 ? 8 : field.bits;
+}
+
+bool IsDeltaString(const DeltaFieldDescription& field) {
+  return (field.type & kDeltaString) != 0;
+}
+
+DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, DeltaRecord* record,
+                      DeltaFields* sent) {
+  const size_t fields = table.fields.size();
+  record->resize(fields);
+  sent->maskBytes = in.Bits(3);
+  sent->mask = 0;
+  for (unsigned i = 0; i < sent->maskBytes; ++i) sent->mask |= uint64_t{in.Bits(8)} << (8 * i);
+  if (fields < 64 && (sent->mask >> fields) != 0) return DeltaRead::kFieldPastTable;
+  if (in.failed()) return DeltaRead::kPastEnd;
+  for (uint64_t left = sent->mask; left != 0 && !in.failed(); left &= left - 1) {
+    const size_t i = static_cast<size_t>(__builtin_ctzll(left));
+    const DeltaFieldDescription& field = table.fields[i];
+    DeltaValue& value = (*record)[i];
+    if (IsDeltaString(field)) {
+      value.text.clear();
+      for (uint32_t c = in.Bits(8); c != 0 && !in.failed(); c = in.Bits(8)) {
+        value.text += static_cast<char>(c);
+      }
+    } else if (DeltaValueBits(field) > 32) {
+      return DeltaRead::kValueTooWide;
+    } else {
+      value.bits = in.Bits(DeltaValueBits(field));
+    }
+  }
+  return in.failed() ? DeltaRead::kPastEnd : DeltaRead::kRead;
+}
+
+void EncodeDelta(BitWriter& out, const DeltaDescription& table, const DeltaRecord& record,
+                 DeltaFields sent) {
+  out.Bits(sent.maskBytes, 3);
+  for (unsigned i = 0; i < sent.maskBytes; ++i) out.Bits((sent.mask >> (8 * i)) & 0xFF, 8);
+  for (uint64_t left = sent.mask; left != 0; left &= left - 1) {
+    const size_t i = static_cast<size_t>(__builtin_ctzll(left));
+    const DeltaValue& value = record[i];
+    if (IsDeltaString(table.fields[i])) {
+      out.BitString(value.text.c_str(), strlen(value.text.c_str()));
+    } else {
+      out.Bits(value.bits, DeltaValueBits(table.fields[i]));
+    }
+  }
+}
+
+DeltaFields ChangedFields(const DeltaDescription& table, const DeltaRecord& record,
+                          const DeltaRecord& base) {
+  DeltaFields changed;
+  const size_t fields = std::min(table.fields.size(), kMostSentFields);
+  for (size_t i = 0; i < fields; ++i) {
+    const bool differs = IsDeltaString(table.fields[i])
+                             ? !SameIgnoringAsciiCase(record[i].text, base[i].text)
+                             : record[i].bits != base[i].bits;
+    if (differs) {
+      changed.mask |= uint64_t{1} << i;
+      changed.maskBytes = static_cast<unsigned>(i / 8 + 1);
+    }
+  }
+  return changed;
+}
+
+const DeltaDescription& FieldDescriptionTable() {
+  static const DeltaDescription table = {"delta_description_t",
+                                         {{"fieldType", kDeltaInteger, 0, 4, 32, 1, 1},
+                                          {"fieldName", kDeltaString, 4, 32, 1, 1, 1},
+                                          {"fieldOffset", kDeltaInteger, 36, 2, 16, 1, 1},
+                                          {"fieldSize", kDeltaInteger, 38, 1, 8, 1, 1},
+                                          {"significant_bits", kDeltaInteger, 40, 4, 8, 1, 1},
+                                          {"premultiply", kDeltaFloat, 44, 4, 32, 4000, 1},
+                                          {"postmultiply", kDeltaFloat, 48, 4, 32, 4000, 1}}};
+  return table;
+}
+
+DeltaRead DecodeDeltaDescription(BitReader& in, DeltaDescription* table, DeltaFields* last) {
+  size_t nameLength;
+  const char* name = in.String(&nameLength);
+  const int fieldCount = static_cast<uint16_t>(in.Short());
+  if (in.failed()) return DeltaRead::kPastEnd;
+  table->name.assign(name, nameLength);
+  table->fields.clear();
+  const DeltaDescription& described = FieldDescriptionTable();
+  DeltaRecord record;
+  for (int i = 0; i < fieldCount; ++i) {
+    record.assign(described.fields.size(), DeltaValue());
+    const DeltaRead read = DecodeDelta(in, described, &record, last);
+    if (read != DeltaRead::kRead) return read;
+    DeltaFieldDescription field;
+    field.type = record[0].bits;
+    field.name = record[1].text;
+    field.offset = static_cast<uint16_t>(record[2].bits);
+    field.size = static_cast<uint8_t>(record[3].bits);
+    field.bits = static_cast<uint8_t>(record[4].bits);
+    field.preMultiplier = static_cast<float>(DeltaNumber(described.fields[5], record[5].bits, 0));
+    field.postMultiplier = static_cast<float>(DeltaNumber(described.fields[6], record[6].bits, 0));
+    table->fields.push_back(std::move(field));
+  }
+  return DeltaRead::kRead;
+}
+
+double DeltaNumber(const DeltaFieldDescription& field, uint32_t bits, double time) {
+  const unsigned count = DeltaValueBits(field);
+  const bool isSigned = (field.type & kDeltaSigned) != 0;
+  if (IsDeltaString(field)) return 0;
+  if (field.type & kDeltaTimeWindow8) return (time * 100.0 - SignedOf(bits, 8)) / 100.0;
+  if (field.type & kDeltaTimeWindowBig) {
+    const double scale = Multiplier(field.preMultiplier);
+    return (time * scale - SignedOf(bits, count)) / scale;
+  }
+  if (field.type & kDeltaAngle) return bits * (360.0 / std::ldexp(1.0, static_cast<int>(count)));
+  const double value = isSigned ? static_cast<double>(SignedOf(bits, count)) : bits;
+  const double number = value / Multiplier(field.preMultiplier);
+  return (field.type & kDeltaFloat) != 0 ? number * Multiplier(field.postMultiplier) : number;
+}
+
+uint32_t DeltaBitsOf(const DeltaFieldDescription& field, double number, double time) {
+  const unsigned count = DeltaValueBits(field);
+  if (IsDeltaString(field) || count == 0 || count > 32) return 0;
+  const uint32_t mask = static_cast<uint32_t>((uint64_t{1} << count) - 1);
+  if (field.type & kDeltaTimeWindow8) {
+    return SignedBitsOf(Truncated(time * 100.0) - Truncated(number * 100.0), 8);
+  }
+  if (field.type & kDeltaTimeWindowBig) {
+    const double scale = Multiplier(field.preMultiplier);
+    return SignedBitsOf(Truncated(time * scale) - Truncated(number * scale), count);
+  }
+  if (field.type & kDeltaAngle) {
+    return static_cast<uint32_t>(
+               Truncated(number * std::ldexp(1.0, static_cast<int>(count)) / 360.0)) &
+           mask;
+  }
+  const int64_t value = Truncated(number * Multiplier(field.preMultiplier));
+  if (field.type & kDeltaSigned) return SignedBitsOf(value, count);
+  return static_cast<uint32_t>(value) & mask;
+}
