@@ -68,7 +68,8 @@ const DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
 const TemplateControl kControls[] = {
     {IDC_BROWSEDEMO, "BUTTON", "Browse...", kButton | BS_DEFPUSHBUTTON, 255, 45, 55, 14},
     {IDC_INFO, "STATIC", "", WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT, 203, 75, 84, 74},
-    {IDC_DETAILS, "BUTTON", "Details", kButton | WS_DISABLED | BS_PUSHBUTTON, 219, 160, 55, 14},
+    {IDC_DETAILS, "BUTTON", "Details", kButton | WS_DISABLED | BS_PUSHBUTTON, 203, 160, 40, 14},
+    {IDC_LIBRARY, "BUTTON", "Library", kButton | BS_PUSHBUTTON, 248, 160, 39, 14},
     {IDC_PLAY, "BUTTON", "Play!", kButton | BS_DEFPUSHBUTTON, 219, 181, 55, 14},
     {IDC_GAMEEXE, "EDIT", "", kEdit, 15, 221, 162, 8},
     {IDC_SAVE, "BUTTON", "Save", kButton | BS_PUSHBUTTON, 255, 240, 55, 14},
@@ -89,7 +90,7 @@ TEST(MainWindowTemplate, AsTheProgramShipsIt) {
   EXPECT_EQ(read.Dword(), 0u) << "extended style";
   EXPECT_EQ(read.Dword(), DWORD(WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX |
                                 DS_MODALFRAME | DS_SETFONT));
-  ASSERT_EQ(read.Word(), 10) << "controls";
+  ASSERT_EQ(read.Word(), 11) << "controls";
   EXPECT_EQ(read.Word(), 0);
   EXPECT_EQ(read.Word(), 0);
   EXPECT_EQ(read.Word(), 313);
