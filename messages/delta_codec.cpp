@@ -49,6 +49,32 @@ double Multiplier(float multiplier) {
   return multiplier != 0 ? multiplier : 1.0;
 }
 
+// Characters gathered a run at a time, which costs less than one append each.
+void ReadBitString(BitReader& in, std::string* text) {
+  text->clear();
+  char run[64];
+  size_t length = 0;
+  for (uint32_t c = in.Bits(8); c != 0 && !in.failed(); c = in.Bits(8)) {
+    run[length++] = static_cast<char>(c);
+    if (length == sizeof run) {
+      text->append(run, length);
+      length = 0;
+    }
+  }
+  text->append(run, length);
+}
+
+// False where the mask marks a field past the table's count.
+bool ReadMask(BitReader& in, size_t fields, DeltaFields* sent) {
+  sent->maskBytes = in.Bits(3);
+  sent->mask = 0;
+  for (unsigned i = 0; i < sent->maskBytes; ++i) sent->mask |= uint64_t{in.Bits(8)} << (8 * i);
+  return fields >= 64 || (sent->mask >> fields) == 0;
+}
+
+// A field description's multipliers are sent in 4000ths.
+constexpr double kMultiplierScale = 4000;
+
 }  // namespace
 
 unsigned DeltaValueBits(const DeltaFieldDescription& field) {
@@ -63,20 +89,14 @@ DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, DeltaRecord*
                       DeltaFields* sent) {
   const size_t fields = table.fields.size();
   record->resize(fields);
-  sent->maskBytes = in.Bits(3);
-  sent->mask = 0;
-  for (unsigned i = 0; i < sent->maskBytes; ++i) sent->mask |= uint64_t{in.Bits(8)} << (8 * i);
-  if (fields < 64 && (sent->mask >> fields) != 0) return DeltaRead::kFieldPastTable;
+  if (!ReadMask(in, fields, sent)) return DeltaRead::kFieldPastTable;
   if (in.failed()) return DeltaRead::kPastEnd;
   for (uint64_t left = sent->mask; left != 0 && !in.failed(); left &= left - 1) {
     const size_t i = static_cast<size_t>(__builtin_ctzll(left));
     const DeltaFieldDescription& field = table.fields[i];
     DeltaValue& value = (*record)[i];
     if (IsDeltaString(field)) {
-      value.text.clear();
-      for (uint32_t c = in.Bits(8); c != 0 && !in.failed(); c = in.Bits(8)) {
-        value.text += static_cast<char>(c);
-      }
+      ReadBitString(in, &value.text);
     } else if (DeltaValueBits(field) > 32) {
       return DeltaRead::kValueTooWide;
     } else {
@@ -96,7 +116,12 @@ void EncodeDelta(BitWriter& out, const DeltaDescription& table, const DeltaRecor
     if (IsDeltaString(table.fields[i])) {
       out.BitString(value.text.c_str(), strlen(value.text.c_str()));
     } else {
-      out.Bits(value.bits, DeltaValueBits(table.fields[i]));
+      // Past 32 bits a value has no bits but zeros.
+      const unsigned width = DeltaValueBits(table.fields[i]);
+      out.Bits(value.bits, std::min(width, 32u));
+      for (unsigned left = width > 32 ? width - 32 : 0; left > 0; left -= std::min(left, 32u)) {
+        out.Bits(0, std::min(left, 32u));
+      }
     }
   }
 }
@@ -118,39 +143,44 @@ DeltaFields ChangedFields(const DeltaDescription& table, const DeltaRecord& reco
 }
 
 const DeltaDescription& FieldDescriptionTable() {
-  static const DeltaDescription table = {"delta_description_t",
-                                         {{"fieldType", kDeltaInteger, 0, 4, 32, 1, 1},
-                                          {"fieldName", kDeltaString, 4, 32, 1, 1, 1},
-                                          {"fieldOffset", kDeltaInteger, 36, 2, 16, 1, 1},
-                                          {"fieldSize", kDeltaInteger, 38, 1, 8, 1, 1},
-                                          {"significant_bits", kDeltaInteger, 40, 4, 8, 1, 1},
-                                          {"premultiply", kDeltaFloat, 44, 4, 32, 4000, 1},
-                                          {"postmultiply", kDeltaFloat, 48, 4, 32, 4000, 1}}};
+  static const DeltaDescription table = {
+      "delta_description_t",
+      {{"fieldType", kDeltaInteger, 0, 4, 32, 1, 1},
+       {"fieldName", kDeltaString, 4, 32, 1, 1, 1},
+       {"fieldOffset", kDeltaInteger, 36, 2, 16, 1, 1},
+       {"fieldSize", kDeltaInteger, 38, 1, 8, 1, 1},
+       {"significant_bits", kDeltaInteger, 40, 4, 8, 1, 1},
+       {"premultiply", kDeltaFloat, 44, 4, 32, kMultiplierScale, 1},
+       {"postmultiply", kDeltaFloat, 48, 4, 32, kMultiplierScale, 1}}};
   return table;
 }
 
-DeltaRead DecodeDeltaDescription(BitReader& in, DeltaDescription* table, DeltaFields* last) {
+// Each field's description read by FieldDescriptionTable's fields one by
+// one rather than by DecodeDelta: every walk of a demo reads its tables.
+DeltaRead DecodeDeltaDescription(BitReader& in, DeltaDescription* table, DeltaFields* last,
+                                 bool keepNames) {
   size_t nameLength;
   const char* name = in.String(&nameLength);
   const int fieldCount = static_cast<uint16_t>(in.Short());
   if (in.failed()) return DeltaRead::kPastEnd;
   table->name.assign(name, nameLength);
   table->fields.clear();
-  const DeltaDescription& described = FieldDescriptionTable();
-  DeltaRecord record;
+  table->fields.reserve(std::min(fieldCount, 64));
+  const size_t describedFields = FieldDescriptionTable().fields.size();
   for (int i = 0; i < fieldCount; ++i) {
-    record.assign(described.fields.size(), DeltaValue());
-    const DeltaRead read = DecodeDelta(in, described, &record, last);
-    if (read != DeltaRead::kRead) return read;
-    DeltaFieldDescription field;
-    field.type = record[0].bits;
-    field.name = record[1].text;
-    field.offset = static_cast<uint16_t>(record[2].bits);
-    field.size = static_cast<uint8_t>(record[3].bits);
-    field.bits = static_cast<uint8_t>(record[4].bits);
-    field.preMultiplier = static_cast<float>(DeltaNumber(described.fields[5], record[5].bits, 0));
-    field.postMultiplier = static_cast<float>(DeltaNumber(described.fields[6], record[6].bits, 0));
-    table->fields.push_back(std::move(field));
+    if (!ReadMask(in, describedFields, last)) return DeltaRead::kFieldPastTable;
+    table->fields.emplace_back();
+    DeltaFieldDescription& field = table->fields.back();
+    const uint64_t mask = last->mask;
+    if (mask & 1) field.type = in.Bits(32);
+    if ((mask & 2) && keepNames) ReadBitString(in, &field.name);
+    if ((mask & 2) && !keepNames) in.SkipBitString();
+    if (mask & 4) field.offset = static_cast<uint16_t>(in.Bits(16));
+    if (mask & 8) field.size = static_cast<uint8_t>(in.Bits(8));
+    if (mask & 16) field.bits = static_cast<uint8_t>(in.Bits(8));
+    if (mask & 32) field.preMultiplier = static_cast<float>(in.Bits(32) / kMultiplierScale);
+    if (mask & 64) field.postMultiplier = static_cast<float>(in.Bits(32) / kMultiplierScale);
+    if (in.failed()) return DeltaRead::kPastEnd;
   }
   return DeltaRead::kRead;
 }

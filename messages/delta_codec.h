@@ -85,8 +85,10 @@ DeltaFields ChangedFields(const DeltaDescription& table, const DeltaRecord& reco
 const DeltaDescription& FieldDescriptionTable();
 // The body of svc_deltadescription after its id: the table's name, its field
 // count, and a delta from nothing of FieldDescriptionTable for each field.
-// Where it stops early, last is what the field that stopped it sent.
-DeltaRead DecodeDeltaDescription(BitReader& in, DeltaDescription* table, DeltaFields* last);
+// Where it stops early, last is what the field that stopped it sent. Without
+// keepNames the fields' names are stepped over, at less cost.
+DeltaRead DecodeDeltaDescription(BitReader& in, DeltaDescription* table, DeltaFields* last,
+                                 bool keepNames = true);
 
 // The number that the game makes of a field's bits and the bits it sends
 // for a number. A time window counts back from time, the message's clock.

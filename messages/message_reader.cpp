@@ -335,7 +335,7 @@ bool SkipDelta(Block& b, Table which) {
 bool ReadDeltaDescription(Block& b) {
   DeltaDescription described;
   DeltaFields last;
-  switch (DecodeDeltaDescription(b.in, &described, &last)) {
+  switch (DecodeDeltaDescription(b.in, &described, &last, false)) {
     case DeltaRead::kRead: break;
     case DeltaRead::kFieldPastTable:
       return b.Fault("svc_deltadescription marks field %d of a field's description, which has 7",
@@ -761,6 +761,9 @@ bool ReadMessage(Block& b) {
   return Checked(b);
 }
 
+// Watched or not, each its own code: a call in the loop would slow the
+// stepping over of messages even when never made.
+template <bool kWatched>
 void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, double time,
                uint8_t sequence, uint64_t frameOffset) {
   Block b = {state, BitReader(bytes, size), time, sequence, 0, std::string(), false};
@@ -800,7 +803,7 @@ void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, dou
                      static_cast<unsigned long long>(frameOffset), index, b.fault.c_str()));
       return;
     }
-    if (state->watcher.seen != nullptr) {
+    if (kWatched) {
       state->watcher.seen(state->watcher.context,
                           {bytes + at, b.in.BytePosition() - at, sequence, state->maxClients,
                            state->instancedBaselines, state->hltv});
@@ -816,7 +819,8 @@ void ReadFrame(MessageReaderState* state, const FrameRange& range, const uint8_t
       range.loading || (range.findParts && state->part != MessageReaderState::kPlayback);
   const double time = loading ? 0.0 : LoadLeFloat(frame + 1);
   if (type == 0 || type == 1) {
-    ReadBlock(state, frame + kBlockAt, size - kBlockAt, time, frame[kSequenceAt], state->at);
+    const auto readBlock = state->watcher.seen != nullptr ? ReadBlock<true> : ReadBlock<false>;
+    readBlock(state, frame + kBlockAt, size - kBlockAt, time, frame[kSequenceAt], state->at);
   } else if (type == 3) {
     const char* text = reinterpret_cast<const char*>(frame + kCommandAt);
     AddCommand(state, time, text, strnlen(text, kCommandSize), false);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs each fuzz target of the demo core for the given time (seconds, 60 unless
 # said), one after another in one process each: header, scan, summary,
-# structure, messages, command_line, walk, map and library_index, or only
+# structure, messages, delta_codec, command_line, walk, map and library_index, or only
 # those named after the time. Each keeps its corpus in build/fuzz/corpus/NAME,
 # seeded by quendrix-fuzz-seeds (demos of the project's own for the first
 # four, cut and damaged ones among them; the starts of the players'
@@ -13,8 +13,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 targets=("${@:2}")
-[ ${#targets[@]} -eq 0 ] && targets=(header scan summary structure messages command_line walk map
-  library_index)
+[ ${#targets[@]} -eq 0 ] && targets=(header scan summary structure messages delta_codec command_line
+  walk map library_index)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
@@ -28,6 +28,7 @@ for name in "${targets[@]}"; do
   log=build/fuzz/$name.log
   case $name in
     header | scan | summary | structure) seed=$seeds/demo ;;
+    delta_codec) seed=$corpus ;;  # any bytes make a table: no seeds needed
     *) seed=$seeds/$name ;;
   esac
   mkdir -p "$corpus"

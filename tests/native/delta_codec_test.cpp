@@ -157,14 +157,15 @@ void Mismatch(Differential* d, const char* what, const std::string& table) {
 
 // Written again with the fields it sent, the delta is the same bits; written
 // with the fields that differ from the base, it reads back as the same record.
-void CheckDelta(Differential* d, BitReader& in, const uint8_t* bytes, const char* what,
-                const DeltaDescription& table) {
+DeltaRecord CheckDelta(Differential* d, BitReader& in, const uint8_t* bytes, const char* what,
+                       const DeltaDescription& table) {
   const size_t from = in.BitPosition();
   const DeltaRecord base(table.fields.size());
   DeltaRecord record = base;
   DeltaFields sent;
   if (DecodeDelta(in, table, &record, &sent) != DeltaRead::kRead) {
-    return Mismatch(d, what, table.name + " does not read");
+    Mismatch(d, what, table.name + " does not read");
+    return record;
   }
   BitWriter out;
   EncodeDelta(out, table, record, sent);
@@ -172,7 +173,7 @@ void CheckDelta(Differential* d, BitReader& in, const uint8_t* bytes, const char
   for (size_t i = 0; same && i < out.BitCount(); ++i) {
     same = (out.bytes()[i / 8] >> (i % 8) & 1) == (bytes[(from + i) / 8] >> ((from + i) % 8) & 1);
   }
-  if (!same) return Mismatch(d, what, table.name);
+  if (!same) Mismatch(d, what, table.name);
 
   BitWriter changed;
   EncodeDelta(changed, table, record, ChangedFields(table, record, base));
@@ -182,10 +183,11 @@ void CheckDelta(Differential* d, BitReader& in, const uint8_t* bytes, const char
   DecodeDelta(back, table, &again, &resent);
   for (size_t i = 0; i < record.size(); ++i) {
     if (again[i].bits != record[i].bits || again[i].text != record[i].text) {
-      return Mismatch(d, what, table.name + " of changed fields");
+      Mismatch(d, what, table.name + " of changed fields");
     }
   }
   ++d->checked[what];
+  return record;
 }
 
 // The tables a message needs may be missing: it is not counted then.
@@ -205,16 +207,31 @@ void CheckDeltasIn(Differential* d, const SeenMessage& m) {
     }
   };
   switch (m.bytes[0]) {
-    case 14: {  // deltadescription: each field's description, then the table
-      in.SkipString();
-      const int fields = static_cast<uint16_t>(in.Short());
-      for (int i = 0; i < fields && !in.failed(); ++i) {
-        CheckDelta(d, in, body, "svc_deltadescription", FieldDescriptionTable());
-      }
+    case 14: {  // deltadescription: each field's description, and the table they make
       BitReader again(body, m.size - 1);
       DeltaDescription table;
       DeltaFields last;
       EXPECT_EQ(DecodeDeltaDescription(again, &table, &last), DeltaRead::kRead);
+      in.SkipString();
+      in.SkipBytes(2);
+      const DeltaDescription& described = FieldDescriptionTable();
+      for (const DeltaFieldDescription& field : table.fields) {
+        const DeltaRecord r = CheckDelta(d, in, body, "svc_deltadescription", described);
+        const DeltaFieldDescription same = {
+            r[1].text,
+            r[0].bits,
+            static_cast<uint16_t>(r[2].bits),
+            static_cast<uint8_t>(r[3].bits),
+            static_cast<uint8_t>(r[4].bits),
+            static_cast<float>(DeltaNumber(described.fields[5], r[5].bits, 0)),
+            static_cast<float>(DeltaNumber(described.fields[6], r[6].bits, 0))};
+        if (same.name != field.name || same.type != field.type || same.offset != field.offset ||
+            same.size != field.size || same.bits != field.bits ||
+            same.preMultiplier != field.preMultiplier ||
+            same.postMultiplier != field.postMultiplier) {
+          Mismatch(d, "svc_deltadescription", field.name + " read otherwise as a delta");
+        }
+      }
       d->tables[table.name] = table;
       break;
     }
