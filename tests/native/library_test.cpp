@@ -270,24 +270,6 @@ TEST(LibraryPlan, KeptReadDroppedOrElsewhere) {
   }
 }
 
-TEST(LibraryEntryOf, HeaderTextsAsLatin1AndWhatIsUnknownLeftEmpty) {
-  DemoInspection demo{};
-  strcpy(demo.header.mapName, "d\xE9j\xE0");
-  strcpy(demo.header.gameDirectory, "valve");
-  demo.structure.duration = 12;  // of an unknown protocol: not a duration
-  DemoMessages messages;
-  messages.server.name = "not had";
-  messages.hasRecorder = true;
-  messages.kills.resize(3);
-  const LibraryEntry entry = DescribeDemo(Found("/d.dem"), DemoFileStatus::kRead, demo, messages);
-  EXPECT_EQ(entry.map, "d\xC3\xA9j\xC3\xA0");
-  EXPECT_EQ(entry.mod, "valve");
-  EXPECT_EQ(entry.server, "");
-  EXPECT_EQ(entry.recorder, "");
-  EXPECT_LT(entry.duration, 0);
-  EXPECT_EQ(entry.kills, 3u);
-}
-
 class LibraryFiles : public ScratchFolderTest {};
 
 TEST_F(LibraryFiles, FilesThatAreNotDemosSayWhy) {
