@@ -15,6 +15,7 @@ add_executable(quendrix_native_tests
   tests/native/demo_structure_test.cpp
   tests/native/messages_test.cpp
   tests/native/delta_codec_test.cpp
+  tests/native/demo_state_test.cpp
   tests/native/demo_writer_test.cpp
   tests/native/inspector_test.cpp
   tests/native/demo_folder_test.cpp

@@ -762,16 +762,21 @@ bool ReadMessage(Block& b) {
 }
 
 // Watched or not, each its own code: a call in the loop would slow the
-// stepping over of messages even when never made.
+// stepping over of messages even when never made. A watched block shows
+// every message, so none is stepped over. False where the block was not
+// read to its end.
 template <bool kWatched>
-void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, double time,
-               uint8_t sequence, uint64_t frameOffset) {
+bool ReadBlock(MessageReaderState* state, const uint8_t* frame, size_t frameSize, double time,
+               uint64_t frameOffset) {
+  const uint8_t* bytes = frame + kBlockAt;
+  const size_t size = frameSize - kBlockAt;
+  const uint8_t sequence = frame[kSequenceAt];
   Block b = {state, BitReader(bytes, size), time, sequence, 0, std::string(), false};
   size_t at = 0;
   for (int index = 1;; ++index) {
     // Most messages need nothing but stepping over: runs of them cost a
     // lookup each, however short they are.
-    for (;; ++index) {
+    for (; !kWatched; ++index) {
       const int skip = at < size ? state->skipSize[bytes[at]] : kNotSkipped;
       // Where the body is empty the next message's place does not wait for
       // this one's id: the processor runs ahead.
@@ -785,7 +790,7 @@ void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, dou
       if (next > size) break;  // what the message is, or why it does not fit, is read below
       at = next;
     }
-    if (at >= size) return;
+    if (at >= size) return true;
     b.in.MoveToByte(at);
     b.id = b.in.Byte();
     if (!ReadMessage(b)) {
@@ -795,18 +800,18 @@ void ReadBlock(MessageReaderState* state, const uint8_t* bytes, size_t size, dou
       if (!b.readEntities) state->entitySetKnown[sequence] = false;
       if (state->found.problems.size() >= kMostProblemsTold) {
         ++state->problemsNotTold;
-        return;
+        return false;
       }
       state->found.problems.push_back(
           FormatText("The frame at byte %llu: message %d of its block, %s; the rest of the block "
                      "was not read.",
                      static_cast<unsigned long long>(frameOffset), index, b.fault.c_str()));
-      return;
+      return false;
     }
     if (kWatched) {
       state->watcher.seen(state->watcher.context,
                           {bytes + at, b.in.BytePosition() - at, sequence, state->maxClients,
-                           state->instancedBaselines, state->hltv});
+                           state->instancedBaselines, state->hltv, frame});
     }
     at = b.in.BytePosition();
   }
@@ -819,8 +824,15 @@ void ReadFrame(MessageReaderState* state, const FrameRange& range, const uint8_t
       range.loading || (range.findParts && state->part != MessageReaderState::kPlayback);
   const double time = loading ? 0.0 : LoadLeFloat(frame + 1);
   if (type == 0 || type == 1) {
-    const auto readBlock = state->watcher.seen != nullptr ? ReadBlock<true> : ReadBlock<false>;
-    readBlock(state, frame + kBlockAt, size - kBlockAt, time, frame[kSequenceAt], state->at);
+    const MessageWatcher& watcher = state->watcher;
+    if (watcher.seen == nullptr) {
+      ReadBlock<false>(state, frame, size, time, state->at);
+    } else {
+      const bool whole = ReadBlock<true>(state, frame, size, time, state->at);
+      if (watcher.frameRead != nullptr) {
+        watcher.frameRead(watcher.context, {frame, size, state->at, loading, whole});
+      }
+    }
   } else if (type == 3) {
     const char* text = reinterpret_cast<const char*>(frame + kCommandAt);
     AddCommand(state, time, text, strnlen(text, kCommandSize), false);

@@ -18,8 +18,9 @@
 
 struct MessageReaderState;
 
-// A message that the reader read through rather than stepping over it by
-// its size, with what reading it needed, for a closer look at it.
+// A message of a watched reader, which reads each one through rather than
+// stepping over it by its size, with what reading it needed, for a closer
+// look at it.
 struct SeenMessage {
   const uint8_t* bytes;  // from its id
   size_t size;
@@ -27,9 +28,19 @@ struct SeenMessage {
   int maxClients;
   int instancedBaselines;
   bool hltv;
+  const uint8_t* frame;  // its network frame, from the type byte
+};
+// A network frame whose messages a watched reader has shown.
+struct SeenFrame {
+  const uint8_t* bytes;  // from the type byte
+  size_t size;
+  uint64_t offset;  // in the demo
+  bool loading;
+  bool whole;  // every message of its block was read
 };
 struct MessageWatcher {
   void (*seen)(void* context, const SeenMessage& message) = nullptr;
+  void (*frameRead)(void* context, const SeenFrame& frame) = nullptr;  // where seen is set
   void* context = nullptr;
 };
 
