@@ -282,7 +282,7 @@ bool ReadNewUserMessage(DemoState& state, BitReader& in) {
   return true;
 }
 
-// How a HUD user message is kept: by what key, or in what special way.
+// How a HUD user message is kept: by what key, or how otherwise.
 enum class HudKey : uint8_t {
   kWhole,
   kFirstByte,
@@ -290,7 +290,7 @@ enum class HudKey : uint8_t {
   kFirstString,
   kStringAfterByte,
   kBomb,         // BombDrop and BombPickup: one state
-  kMenuParts,    // ShowMenu: a byte after a short and a char says more parts follow
+  kMenuPieces,   // ShowMenu: a byte after a short and a char says more pieces follow
   kStayingFade,  // ScreenFade: kept only while its flags hold it
 };
 struct HudKind {
@@ -308,7 +308,7 @@ const HudKind kHudKinds[] = {
     {"TeamScore", HudKey::kFirstString}, {"WeaponList", HudKey::kFirstString},
     {"StatusIcon", HudKey::kStringAfterByte}, {"CurWeapon", HudKey::kSecondByte},
     {"BombDrop", HudKey::kBomb}, {"BombPickup", HudKey::kBomb},
-    {"ShowMenu", HudKey::kMenuParts}, {"ScreenFade", HudKey::kStayingFade},
+    {"ShowMenu", HudKey::kMenuPieces}, {"ScreenFade", HudKey::kStayingFade},
     {"Health", HudKey::kWhole}, {"Battery", HudKey::kWhole}, {"Money", HudKey::kWhole},
     {"Train", HudKey::kWhole}, {"SetFOV", HudKey::kWhole}, {"HideWeapon", HudKey::kWhole},
     {"Crosshair", HudKey::kWhole}, {"NVGToggle", HudKey::kWhole}, {"ItemStatus", HudKey::kWhole},
@@ -351,7 +351,7 @@ void KeepHudMessage(DemoState& state, const std::string& name, const uint8_t* bo
     case HudKey::kStringAfterByte: key = TextAt(body, size, 1); break;
     case HudKey::kBomb: group = "bomb"; break;
     case HudKey::kWhole:
-    case HudKey::kMenuParts: break;
+    case HudKey::kMenuPieces: break;
     case HudKey::kStayingFade:
       if (size <= kFadeFlagsAt || (body[kFadeFlagsAt] & kFadeStaysOut) == 0) {
         state.outside.hud.erase({group, key});
@@ -360,10 +360,10 @@ void KeepHudMessage(DemoState& state, const std::string& name, const uint8_t* bo
       break;
   }
   HudMessage& kept = state.outside.hud[{group, key}];
-  const bool morePartsDue = kind->key == HudKey::kMenuParts && !kept.bodies.empty() &&
-                            kept.bodies.back().size() > kMenuMoreAt &&
-                            kept.bodies.back()[kMenuMoreAt] != 0;
-  if (!morePartsDue) kept.bodies.clear();
+  const bool menuGoesOn = kind->key == HudKey::kMenuPieces && !kept.bodies.empty() &&
+                          kept.bodies.back().size() > kMenuMoreAt &&
+                          kept.bodies.back()[kMenuMoreAt] != 0;
+  if (!menuGoesOn) kept.bodies.clear();
   kept.bodies.emplace_back(body, body + size);
   kept.name = name;
   kept.clock = state.clock;
@@ -395,7 +395,7 @@ bool ReadUserInfo(DemoState& state, BitReader& in) {
   return true;
 }
 
-// The message's part of the state; false where it does not decode as the
+// What the message changes in the state; false where it does not decode as the
 // message reader read it.
 bool ReadStateMessage(DemoStateReader* reader, const SeenMessage& message) {
   DemoState& state = reader->state;
@@ -486,7 +486,7 @@ bool SameTables(const DemoState& a, const DemoState& b, std::string* difference)
 }
 
 // Records of one table (none: zeros). A time-window field stands for a time
-// in steps of its multiplier's part of a second.
+// in steps of a second divided by its multiplier.
 bool SameRecord(const DeltaDescription& table, const StateRecord* x, const StateRecord* y,
                 const std::string& what, std::string* difference) {
   static const StateRecord kZeros;

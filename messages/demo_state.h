@@ -68,7 +68,7 @@ struct PlayerInfo {
   std::string info;  // \key\value...; empty: the slot is free
   std::array<uint8_t, 16> hash{};
 };
-// The last body of a HUD user message for its key (ShowMenu: the parts of
+// The last body of a HUD user message for its key (ShowMenu: the pieces of
 // the last menu). Timers are kept as they came, with the clock they came at.
 struct HudMessage {
   std::string name;
@@ -119,7 +119,7 @@ struct DemoState {
   std::shared_ptr<const EntityList> entities;
   std::shared_ptr<const ClientState> client;
   OutsideState outside;
-  uint64_t hudArrivals = 0;
+  uint64_t hudArrivals = 0;  // the next HudMessage::order
 };
 
 // The slot of the ring that holds sequence, or none.
@@ -148,7 +148,7 @@ struct DemoStateReader {
   // Told after each network frame, with the state the frame leaves.
   void (*frameDone)(void* context, const DemoState& state, const SeenFrame& frame) = nullptr;
   void* context = nullptr;
-  bool inFrame = false;
+  bool inFrame = false;  // a frame's messages are being shown
 };
 
 // The watcher that builds reader's state, for a MessageReader of one's own.

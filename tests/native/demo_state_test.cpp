@@ -411,7 +411,7 @@ TEST(DemoStateTest, SameStateNamesWhatLaterMessagesChanged) {
        {{2, {Bytes("\x43\x01\x07")}}},
        {{3, {Bytes("\x44")}}},
        "bomb differs"},
-      {"a menu's parts kept together", {{2, {menuGoesOn}}}, {{3, {menuEnds}}}, "ShowMenu differs"},
+      {"a menu's pieces kept together", {{2, {menuGoesOn}}}, {{3, {menuEnds}}}, "ShowMenu differs"},
       {"a whole menu replaced by the next",
        {{2, {menuGoesOn, menuEnds}}},
        {{3, {menuGoesOn, menuEnds}}},
