@@ -2,7 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 namespace {
 
@@ -84,8 +84,10 @@ DemoInspection PieceInspectionResult(const PieceInspection& inspection) {
 DemoInspection InspectDemoPieces(ReadDemoPiece read, ReadDemoAt readAt, void* source, uint64_t size,
                                  size_t windowSize, uint64_t* bytesRead, const WindowReader* also) {
   const size_t pieceSize = windowSize > kSmallestWindow ? windowSize : kSmallestWindow;
-  std::vector<uint8_t> buffer(kPieceRoom + pieceSize);
-  uint8_t* piece = buffer.data() + kPieceRoom;
+  // Not zeroed: only what a read fills is looked at, and a small demo then
+  // touches only the pages it needs of a large window.
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[kPieceRoom + pieceSize]);
+  uint8_t* piece = buffer.get() + kPieceRoom;
   PieceInspection inspection;
   StartPieceInspection(&inspection, size, readAt, source, also);
   for (bool atEnd = false; !atEnd;) {
