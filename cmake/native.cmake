@@ -16,6 +16,7 @@ add_executable(quendrix_native_tests
   tests/native/messages_test.cpp
   tests/native/delta_codec_test.cpp
   tests/native/demo_state_test.cpp
+  tests/native/demo_trim_test.cpp
   tests/native/demo_writer_test.cpp
   tests/native/inspector_test.cpp
   tests/native/demo_folder_test.cpp

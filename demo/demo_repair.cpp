@@ -55,19 +55,30 @@ RepairOutcome PlanRepair(const DemoStructure& demo, RepairPlan* plan) {
   plan->keepEnd = parts.playbackEnd;
   plan->trailer.clear();
   if (!parts.playbackClosed) {
-    plan->trailer.push_back(demo.demoProtocol == 4 ? 8 : 5);
-    AppendFloat(plan->trailer, parts.lastTime);
-    AppendLe32(plan->trailer, static_cast<uint32_t>(parts.lastFrameNumber));
+    AppendFrameHeader(&plan->trailer, demo.demoProtocol == 4 ? 8 : 5, parts.lastTime,
+                      parts.lastFrameNumber);
   }
   const uint64_t directoryOffset = plan->keepEnd + plan->trailer.size();
   if (directoryOffset > UINT32_MAX) return RepairOutcome::kTooLarge;
   plan->directoryOffset = static_cast<uint32_t>(directoryOffset);
-  AppendLe32(plan->trailer, 2);
-  AppendEntry(plan->trailer, 0, "LOADING", 0.0f, 0, kDemoHeaderSize,
-              parts.loadingEnd - kDemoHeaderSize);
-  AppendEntry(plan->trailer, 1, "Playback", parts.lastTime, parts.playbackMessages,
-              parts.loadingEnd, directoryOffset - parts.loadingEnd);
+  AppendTwoSegmentDirectory(&plan->trailer, parts.loadingEnd, directoryOffset, parts.lastTime,
+                            parts.playbackMessages);
   return RepairOutcome::kRepaired;
+}
+
+void AppendFrameHeader(std::vector<uint8_t>* bytes, uint8_t type, float time, int32_t hostFrame) {
+  bytes->push_back(type);
+  AppendFloat(*bytes, time);
+  AppendLe32(*bytes, static_cast<uint32_t>(hostFrame));
+}
+
+void AppendTwoSegmentDirectory(std::vector<uint8_t>* bytes, uint64_t loadingEnd,
+                               uint64_t directoryOffset, float playbackTime,
+                               int64_t playbackFrames) {
+  AppendLe32(*bytes, 2);
+  AppendEntry(*bytes, 0, "LOADING", 0.0f, 0, kDemoHeaderSize, loadingEnd - kDemoHeaderSize);
+  AppendEntry(*bytes, 1, "Playback", playbackTime, playbackFrames, loadingEnd,
+              directoryOffset - loadingEnd);
 }
 
 bool WriteRepair(const RepairPlan& plan, ReadDemoAt readAt, void* source, WriteRepairPiece write,

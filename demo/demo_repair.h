@@ -39,6 +39,16 @@ using WriteRepairPiece = bool (*)(void* sink, const uint8_t* bytes, size_t size)
 bool WriteRepair(const RepairPlan& plan, ReadDemoAt readAt, void* source, WriteRepairPiece write,
                  void* sink);
 
+// A frame's 9-byte header (type, time, host frame), appended to bytes.
+void AppendFrameHeader(std::vector<uint8_t>* bytes, uint8_t type, float time, int32_t hostFrame);
+
+// The two-entry directory of a copy whose loading segment runs from the
+// header's end to loadingEnd and whose playback segment from there to the
+// directory, appended to bytes.
+void AppendTwoSegmentDirectory(std::vector<uint8_t>* bytes, uint64_t loadingEnd,
+                               uint64_t directoryOffset, float playbackTime,
+                               int64_t playbackFrames);
+
 // For a demo held whole in memory: when the outcome is kRepaired, repaired
 // holds exactly the bytes quendrix-repair writes for it; otherwise it is left
 // empty.

@@ -1,0 +1,536 @@
+#include "messages/demo_trim.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "common/little_endian.h"
+#include "common/text_format.h"
+#include "demo/demo_repair.h"
+#include "demo/demo_structure.h"
+#include "demo/demo_summary.h"
+#include "messages/demo_state.h"
+
+namespace {
+
+// A network frame of demo protocol 5, counted from its type byte: the
+// 9-byte header, the client state, seven sequence numbers (the incoming one
+// first), the block's length and the block.
+constexpr size_t kFrameHeaderSize = 9;
+constexpr size_t kHeadSize = 436 + 28;  // client state and sequence numbers
+constexpr size_t kSequenceAt = kFrameHeaderSize + 436;
+constexpr size_t kLargestBlock = 65536;
+constexpr size_t kDirectoryOffsetAt = 540;
+constexpr size_t kNetworkProtocolAt = 12;
+constexpr uint8_t kNetworkFrame = 1;
+constexpr uint8_t kStartFrame = 2;
+constexpr uint8_t kNextSectionFrame = 5;
+constexpr size_t kMostSentFields = 7 * 8;  // seven bytes of mask
+constexpr uint8_t kVariableSize = 255;
+
+enum MessageId : uint8_t {
+  kSetView = 5,
+  kTime = 7,
+  kServerInfo = 11,
+  kLightStyle = 12,
+  kUserInfo = 13,
+  kDeltaDescription = 14,
+  kClientData = 15,
+  kPings = 17,
+  kSpawnStatic = 20,
+  kSpawnBaseline = 22,
+  kSetPause = 24,
+  kCdTrack = 32,
+  kDecalName = 36,
+  kRoomType = 37,
+  kNewUserMessage = 39,
+  kPacketEntities = 40,
+  kDeltaPacketEntities = 41,
+  kResourceList = 43,
+  kNewMoveVars = 44,
+  kCustomization = 46,
+  kDirector = 51,
+  kTimeScale = 55,
+};
+
+// The frames of the playback that the copy keeps: from the first network
+// frame at or after from through the last frame at or before to.
+struct Cut {
+  uint64_t first = 0;
+  uint64_t end = 0;  // after the last kept frame
+  float firstTime = 0, lastTime = 0;
+  int32_t firstHost = 0, lastHost = 0;
+};
+
+bool FindCut(const uint8_t* bytes, const DemoSegment& playback, double from, double to, Cut* cut) {
+  const uint64_t end = uint64_t{playback.offset} + playback.length;
+  for (uint64_t at = playback.offset; at < end;) {
+    const uint64_t size = FrameSize(5, bytes + at, static_cast<size_t>(end - at));
+    if (size == 0 || size > end - at) break;  // an intact segment never ends so
+    const uint8_t type = bytes[at];
+    const float time = LoadLeFloat(bytes + at + 1);
+    const int32_t host = LoadLeInt32(bytes + at + 5);
+    if (type == kNextSectionFrame) break;
+    if (cut->first == 0 && type == kNetworkFrame && time >= from) {
+      cut->first = at;
+      cut->firstTime = time;
+      cut->firstHost = host;
+    }
+    if (cut->first != 0) {
+      if (to >= 0 && time > to) break;
+      cut->end = at + size;
+      cut->lastTime = time;
+      cut->lastHost = host;
+    }
+    at += size;
+  }
+  return cut->end > cut->first;
+}
+
+// A frame's client state and sequence numbers, which the prelude frame of
+// its sequence repeats.
+struct FrameHead {
+  uint32_t sequence = 0;
+  bool filled = false;
+  std::array<uint8_t, kHeadSize> bytes{};
+};
+
+// A message of the playback before the cut that later ones need read or
+// shown as it left them, with its place among them.
+struct CarriedMessage {
+  std::vector<uint8_t> bytes;
+  uint64_t order = 0;
+};
+
+struct TrimWalk {
+  const uint8_t* demo = nullptr;
+  uint64_t playbackBegin = 0;
+  uint64_t cutAt = 0;
+  DemoStateReader reader;
+  MessageWatcher stateWatcher;
+  bool cutPassed = false;
+  DemoState atCut;
+  uint32_t firstKept = 0;  // the first kept frame's sequence
+  std::array<FrameHead, kRingFrames> heads;
+  bool anyShown = false;
+  uint32_t shown = 0;                             // the last frame with entities before the cut
+  std::set<uint32_t> bases;                       // before the cut, that kept frames delta from
+  std::map<std::string, CarriedMessage> carried;  // by id and key
+  uint64_t arrivals = 0;
+  bool mapChange = false;
+};
+
+void PassCut(TrimWalk* walk, uint64_t frameAt) {
+  if (walk->cutPassed || frameAt < walk->cutAt) return;
+  walk->cutPassed = true;
+  walk->atCut = walk->reader.state;
+  walk->firstKept = LoadLe32(walk->demo + walk->cutAt + kSequenceAt);
+}
+
+// The key a message is carried by; empty for those that are not carried
+// (one-shot, or kept in the state). Server commands are never carried.
+std::string CarriedKey(const SeenMessage& message, uint64_t arrival) {
+  const uint8_t id = message.bytes[0];
+  const std::string kind = std::to_string(id) + ":";
+  switch (id) {
+    case kDeltaDescription:
+      return kind + std::string(reinterpret_cast<const char*>(message.bytes + 1),
+                                strnlen(reinterpret_cast<const char*>(message.bytes + 1),
+                                        message.size - 1));
+    case kNewUserMessage:
+    case kDecalName: return kind + std::to_string(message.size > 1 ? message.bytes[1] : 0);
+    case kDirector: return kind + std::to_string(message.size > 2 ? message.bytes[2] : 0);
+    case kResourceList:
+    case kPings: return kind;
+    case kSpawnBaseline:
+    case kSpawnStatic:
+    case kCustomization: return kind + std::to_string(arrival);  // each, in order
+    default: return std::string();
+  }
+}
+
+void NotePlaybackMessage(TrimWalk* walk, const SeenMessage& message) {
+  if (message.bytes[0] == kServerInfo) walk->mapChange = true;
+  const uint64_t arrival = walk->arrivals++;
+  const std::string key = CarriedKey(message, arrival);
+  if (key.empty()) return;
+  CarriedMessage& kept = walk->carried[key];
+  kept.bytes.assign(message.bytes, message.bytes + message.size);
+  kept.order = arrival;
+}
+
+// A kept frame's update or client data that deltas from a frame before the cut.
+void NoteBase(TrimWalk* walk, const SeenMessage& message) {
+  const uint32_t sequence = LoadLe32(message.frame + kSequenceAt);
+  uint32_t from;
+  if (message.bytes[0] == kDeltaPacketEntities && message.size > 3) {
+    from = message.bytes[3];
+  } else if (message.bytes[0] == kClientData && !message.hltv && message.size > 1) {
+    BitReader in(message.bytes + 1, message.size - 1);
+    if (!in.Bit()) return;
+    from = in.Bits(8);
+  } else {
+    return;
+  }
+  const uint32_t back = (sequence - from) & 0xFF;
+  if (back == 0 || back >= kRingFrames - 1) return;  // the game drops it whatever it names
+  const uint32_t base = sequence - back;
+  if (static_cast<int32_t>(base - walk->firstKept) < 0) walk->bases.insert(base);
+}
+
+void SeeMessage(void* context, const SeenMessage& message) {
+  auto* walk = static_cast<TrimWalk*>(context);
+  const uint64_t frameAt = static_cast<uint64_t>(message.frame - walk->demo);
+  PassCut(walk, frameAt);
+  if (walk->cutPassed) {
+    NoteBase(walk, message);
+  } else if (frameAt >= walk->playbackBegin) {
+    NotePlaybackMessage(walk, message);
+  }
+  walk->stateWatcher.seen(walk->stateWatcher.context, message);
+}
+
+void ReadFrame(void* context, const SeenFrame& frame) {
+  auto* walk = static_cast<TrimWalk*>(context);
+  PassCut(walk, frame.offset);
+  walk->stateWatcher.frameRead(walk->stateWatcher.context, frame);
+}
+
+// After each frame before the cut: its head, and whether it is the last
+// frame with entities so far.
+void FrameDone(void* context, const DemoState& state, const SeenFrame& frame) {
+  auto* walk = static_cast<TrimWalk*>(context);
+  if (walk->cutPassed) return;
+  FrameHead& head = walk->heads[state.sequence % kRingFrames];
+  head.sequence = state.sequence;
+  head.filled = true;
+  memcpy(head.bytes.data(), frame.bytes + kFrameHeaderSize, kHeadSize);
+  const StateFrame* slot = RingFrame(state, state.sequence);
+  if (slot != nullptr && slot->entities != nullptr) {
+    walk->anyShown = true;
+    walk->shown = state.sequence;
+  }
+}
+
+bool IsTimeWindow(const DeltaFieldDescription& field) {
+  return (field.type & (kDeltaTimeWindow8 | kDeltaTimeWindowBig)) != 0;
+}
+
+double WindowScale(const DeltaFieldDescription& field) {
+  if (field.type & kDeltaTimeWindow8) return 100;
+  return field.preMultiplier != 0 ? field.preMultiplier : 1;
+}
+
+// The bits of a time-window field that stand for time counted back from
+// clock: the nearest step, held within the window as the server holds it.
+uint32_t WindowBits(const DeltaFieldDescription& field, double time, double clock) {
+  const unsigned width = std::max(DeltaValueBits(field), 2u);
+  const double largest = std::ldexp(1.0, static_cast<int>(width) - 1) - 1;
+  const double steps =
+      std::max(-largest, std::min(largest, std::round((clock - time) * WindowScale(field))));
+  return static_cast<uint32_t>(std::fabs(steps)) << 1 | (steps < 0 ? 1 : 0);
+}
+
+const StateRecord kZeros;
+
+DeltaValue ValueOf(const StateRecord& record, size_t i) {
+  return i < record.values.size() ? record.values[i] : DeltaValue();
+}
+
+double TimeOf(const DeltaFieldDescription& field, const StateRecord& record, size_t i) {
+  return DeltaNumber(field, ValueOf(record, i).bits,
+                     i < record.clocks.size() ? record.clocks[i] : 0);
+}
+
+// A delta that makes record from base, or from whatever the reader starts
+// with when base is none (every field sent); time-window fields counted
+// again from clock, the prelude's svc_time.
+void WriteRecord(BitWriter& out, const DeltaDescription& table, const StateRecord& record,
+                 const StateRecord* base, double clock) {
+  DeltaRecord values(table.fields.size());
+  DeltaFields sent;
+  for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
+    const DeltaFieldDescription& field = table.fields[i];
+    values[i] = ValueOf(record, i);
+    bool differs = base == nullptr;
+    if (IsTimeWindow(field)) {
+      const double time = TimeOf(field, record, i);
+      differs = differs || std::fabs(time - TimeOf(field, *base, i)) >= 0.5 / WindowScale(field);
+      values[i].bits = WindowBits(field, time, clock);
+    } else if (!differs && IsDeltaString(field)) {
+      differs = values[i].text != ValueOf(*base, i).text;
+    } else if (!differs) {
+      differs = values[i].bits != ValueOf(*base, i).bits;
+    }
+    if (differs) {
+      sent.mask |= uint64_t{1} << i;
+      sent.maskBytes = static_cast<unsigned>(i / 8 + 1);
+    }
+  }
+  EncodeDelta(out, table, values, sent);
+}
+
+// svc_packetentities: every entity from its baseline, none from another.
+void WritePacketEntities(BitWriter& out, const DemoState& state, const EntityList& entities) {
+  out.Byte(kPacketEntities);
+  out.Short(static_cast<int16_t>(entities.size()));
+  int previous = 0;
+  for (const EntityState& entity : entities) {
+    const int gap = entity.number - previous;
+    out.Bit(gap == 1);
+    if (gap != 1) {
+      const bool absolute = gap <= 0 || gap >= 64;
+      out.Bit(absolute);
+      out.Bits(static_cast<uint32_t>(absolute ? entity.number : gap), absolute ? 11 : 6);
+    }
+    previous = entity.number;
+    out.Bit(entity.table == kCustomEntityTable);
+    if (!state.instancedBaselines.empty()) out.Bit(false);  // not instanced
+    out.Bit(false);                                         // no entity before as its base
+    const StateRecord* baseline = state.baselines[entity.number].get();
+    const StateRecord* base = baseline == nullptr                                   ? &kZeros
+                              : state.baselineTables[entity.number] == entity.table ? baseline
+                                                                                    : nullptr;
+    WriteRecord(out, state.tables[entity.table], *entity.record, base, state.clock);
+  }
+  out.Bits(0, 16);
+}
+
+// svc_clientdata without a base: the client data and every weapon from zeros.
+void WriteClientData(BitWriter& out, const DemoState& state, const ClientState& client) {
+  out.Byte(kClientData);
+  if (state.hltv) return;  // a proxy's has no body
+  out.Bit(false);
+  WriteRecord(out, state.tables[kClientDataTable], client.data ? *client.data : kZeros, &kZeros,
+              state.clock);
+  for (int i = 0; i < kWeaponSlots; ++i) {
+    if (client.weapons[i] == nullptr) continue;
+    out.Bit(true);
+    out.Bits(static_cast<uint32_t>(i), 6);
+    WriteRecord(out, state.tables[kWeaponTable], *client.weapons[i], &kZeros, state.clock);
+  }
+  out.Bit(false);
+}
+
+void WriteFloat(BitWriter& out, float value) {
+  uint32_t bits;
+  memcpy(&bits, &value, sizeof bits);
+  out.Long(static_cast<int32_t>(bits));
+}
+
+void WriteHud(BitWriter& out, const DemoState& state) {
+  std::vector<const HudMessage*> hud;
+  for (const auto& kept : state.outside.hud) hud.push_back(&kept.second);
+  std::sort(hud.begin(), hud.end(),
+            [](const HudMessage* a, const HudMessage* b) { return a->order < b->order; });
+  for (const HudMessage* message : hud) {
+    int id = 64;
+    while (id < 256 &&
+           !(state.userMessages[id].registered && state.userMessages[id].name == message->name)) {
+      ++id;
+    }
+    if (id == 256) continue;
+    const uint8_t size = state.userMessages[id].size;
+    for (const std::vector<uint8_t>& body : message->bodies) {
+      if (size == kVariableSize ? body.size() > 255 : body.size() != size) continue;
+      out.Byte(static_cast<uint8_t>(id));
+      if (size == kVariableSize) out.Byte(static_cast<uint8_t>(body.size()));
+      out.Take(body.data(), body.size());
+    }
+  }
+}
+
+// The state outside the entities as the cut leaves it: every light style,
+// every player slot, what was set of the rest, and the HUD.
+void WriteOutside(BitWriter& out, const DemoState& state) {
+  const OutsideState& outside = state.outside;
+  for (size_t i = 0; i < kLightStyles; ++i) {
+    out.Byte(kLightStyle);
+    out.Byte(static_cast<uint8_t>(i));
+    out.String(outside.lightStyles[i].c_str(), outside.lightStyles[i].size());
+  }
+  for (size_t slot = 0; slot < kPlayerSlots && static_cast<int>(slot) < state.maxClients; ++slot) {
+    const PlayerInfo& player = outside.players[slot];
+    out.Byte(kUserInfo);
+    out.Byte(static_cast<uint8_t>(slot));
+    out.Long(player.userId);
+    out.String(player.info.c_str(), player.info.size());
+    out.Take(player.hash.data(), player.hash.size());
+  }
+  if (outside.viewEntity) {
+    out.Byte(kSetView);
+    out.Short(*outside.viewEntity);
+  }
+  if (outside.paused) {
+    out.Byte(kSetPause);
+    out.Byte(*outside.paused);
+  }
+  if (outside.timeScale) {
+    out.Byte(kTimeScale);
+    WriteFloat(out, *outside.timeScale);
+  }
+  if (!outside.moveVars.empty()) {
+    out.Byte(kNewMoveVars);
+    out.Take(outside.moveVars.data(), outside.moveVars.size());
+  }
+  if (outside.roomType) {
+    out.Byte(kRoomType);
+    out.Short(*outside.roomType);
+  }
+  if (outside.cdTrack) {
+    out.Byte(kCdTrack);
+    out.Take(outside.cdTrack->data(), outside.cdTrack->size());
+  }
+  WriteHud(out, state);
+}
+
+void WriteCarried(BitWriter& out, const TrimWalk& walk) {
+  std::vector<const CarriedMessage*> carried;
+  for (const auto& kept : walk.carried) carried.push_back(&kept.second);
+  std::sort(carried.begin(), carried.end(),
+            [](const CarriedMessage* a, const CarriedMessage* b) { return a->order < b->order; });
+  for (const CarriedMessage* message : carried)
+    out.Take(message->bytes.data(), message->bytes.size());
+}
+
+void AppendLe32(std::vector<uint8_t>* out, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out->push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// The prelude: a network frame at time 0 for each base and the frame shown
+// at the cut, ascending, with that frame's own head. The first also carries
+// what reading needs, the last the state outside the entities. False where
+// a block grows past what a frame holds.
+bool AppendPrelude(std::vector<uint8_t>* out, const TrimWalk& walk, int64_t* frames) {
+  std::set<uint32_t> sequences = walk.bases;
+  if (walk.anyShown) sequences.insert(walk.shown);
+  const DemoState& state = walk.atCut;
+  std::vector<uint32_t> written;
+  for (uint32_t sequence : sequences) {
+    const FrameHead& head = walk.heads[sequence % kRingFrames];
+    if (RingFrame(state, sequence) != nullptr && head.filled && head.sequence == sequence) {
+      written.push_back(sequence);
+    }
+  }
+  for (size_t i = 0; i < written.size(); ++i) {
+    const StateFrame& frame = *RingFrame(state, written[i]);
+    BitWriter block;
+    if (i == 0) WriteCarried(block, walk);
+    block.Byte(kTime);
+    WriteFloat(block, static_cast<float>(state.clock));
+    if (i + 1 == written.size()) WriteOutside(block, state);
+    if (frame.client != nullptr) WriteClientData(block, state, *frame.client);
+    if (frame.entities != nullptr) WritePacketEntities(block, state, *frame.entities);
+    if (block.bytes().size() > kLargestBlock) return false;
+    AppendFrameHeader(out, kNetworkFrame, 0.0f, 0);
+    const FrameHead& head = walk.heads[written[i] % kRingFrames];
+    out->insert(out->end(), head.bytes.begin(), head.bytes.end());
+    AppendLe32(out, static_cast<uint32_t>(block.bytes().size()));
+    out->insert(out->end(), block.bytes().begin(), block.bytes().end());
+    ++*frames;
+  }
+  return true;
+}
+
+// The kept frames as they are, but for their time and host frame counted
+// from the first's.
+void AppendKept(std::vector<uint8_t>* out, const uint8_t* bytes, const Cut& cut, int64_t* frames) {
+  for (uint64_t at = cut.first; at < cut.end;) {
+    const uint64_t size = FrameSize(5, bytes + at, static_cast<size_t>(cut.end - at));
+    const size_t copyAt = out->size();
+    out->insert(out->end(), bytes + at, bytes + at + size);
+    const float time = LoadLeFloat(bytes + at + 1) - cut.firstTime;
+    const uint32_t host = LoadLe32(bytes + at + 5) - static_cast<uint32_t>(cut.firstHost);
+    memcpy(out->data() + copyAt + 1, &time, sizeof time);
+    for (int i = 0; i < 4; ++i) (*out)[copyAt + 5 + i] = static_cast<uint8_t>(host >> (8 * i));
+    if (bytes[at] == kNetworkFrame) ++*frames;
+    at += size;
+  }
+}
+
+TrimOutcome Refuse(TrimOutcome outcome, std::string* reason, std::string text) {
+  *reason = std::move(text);
+  return outcome;
+}
+
+}  // namespace
+
+TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
+                     std::vector<uint8_t>* out, std::string* reason) {
+  out->clear();
+  reason->clear();
+  const DemoStructure demo = ReadDemoStructure(bytes, size);
+  if (!demo.knownProtocol || demo.demoProtocol != 5) {
+    return Refuse(TrimOutcome::kUnreadProtocol, reason,
+                  FormatText("Demo protocol %d is not read.", demo.demoProtocol));
+  }
+  const int32_t network = LoadLeInt32(bytes + kNetworkProtocolAt);
+  if (network != 47 && network != 48) {
+    return Refuse(TrimOutcome::kUnreadProtocol, reason,
+                  FormatText("Network protocol %d is not read.", network));
+  }
+  if (!demo.intact) {
+    return Refuse(TrimOutcome::kNotIntact, reason, "The demo is not intact: repair it first.");
+  }
+  const std::vector<DemoSegment>& segments = demo.segments;
+  if (segments.size() != 2 || segments[0].type != 0 || segments[1].type != 1 ||
+      segments[0].offset != kDemoHeaderSize ||
+      segments[1].offset != uint64_t{segments[0].offset} + segments[0].length) {
+    return Refuse(TrimOutcome::kNotIntact, reason,
+                  "The directory is not a loading segment followed by a playback segment.");
+  }
+  Cut cut;
+  if (!FindCut(bytes, segments[1], from, to, &cut)) {
+    return Refuse(TrimOutcome::kNothingToKeep, reason,
+                  FormatText("No frame of the playback lies between %g s and %g s.", from,
+                             to >= 0 ? to : demo.duration));
+  }
+
+  TrimWalk walk;
+  walk.demo = bytes;
+  walk.playbackBegin = segments[1].offset;
+  walk.cutAt = cut.first;
+  walk.stateWatcher = DemoStateWatcher(&walk.reader);
+  walk.reader.frameDone = FrameDone;
+  walk.reader.context = &walk;
+  MessageReader messages;
+  messages.watcher = {SeeMessage, ReadFrame, &walk};
+  const WindowReader also = MessageWindowReader(&messages);
+  InspectDemo(bytes, size, &also);
+  const MessagesRead read = MessageReaderResult(&messages).read;
+  if (walk.mapChange) {
+    return Refuse(TrimOutcome::kMapChange, reason,
+                  "The server changes before the cut: the copy would need that map's signon.");
+  }
+  if (read != MessagesRead::kAll || walk.reader.counts.unreadMessages != 0) {
+    return Refuse(TrimOutcome::kUnreadMessages, reason,
+                  "Not every message of the demo could be read, so the state at the cut is not "
+                  "known.");
+  }
+
+  out->assign(bytes, bytes + segments[1].offset);
+  const uint64_t loadingEnd = out->size();
+  int64_t networkFrames = 0;
+  AppendFrameHeader(out, kStartFrame, 0.0f, 0);
+  if (!AppendPrelude(out, walk, &networkFrames)) {
+    out->clear();
+    return Refuse(TrimOutcome::kTooLarge, reason,
+                  "The state at the cut does not fit in a frame's message block.");
+  }
+  AppendKept(out, bytes, cut, &networkFrames);
+  const float lastTime = cut.lastTime - cut.firstTime;
+  AppendFrameHeader(out, kNextSectionFrame, lastTime, cut.lastHost - cut.firstHost);
+  const uint64_t directoryOffset = out->size();
+  if (directoryOffset > UINT32_MAX) {
+    out->clear();
+    return Refuse(TrimOutcome::kTooLarge, reason, "The copy would be larger than 4 GiB.");
+  }
+  AppendTwoSegmentDirectory(out, loadingEnd, directoryOffset, lastTime, networkFrames);
+  for (int i = 0; i < 4; ++i) {
+    (*out)[kDirectoryOffsetAt + i] = static_cast<uint8_t>(directoryOffset >> (8 * i));
+  }
+  return TrimOutcome::kWritten;
+}
