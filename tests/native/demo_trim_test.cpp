@@ -199,17 +199,31 @@ TEST(DemoTrimTest, CutsOfTheRecordingsPlayOnFromTheStateAtTheCut) {
   }
 }
 
-// The first network frame of the playback.
-uint64_t FirstPlaybackMessage(const std::vector<uint8_t>& demo) {
+// The network frames of the playback.
+std::vector<uint64_t> PlaybackMessages(const std::vector<uint8_t>& demo) {
   const DemoStructure structure = ReadDemoStructure(demo.data(), demo.size());
+  std::vector<uint64_t> found;
   for (const Frame& frame : FramesOf(demo, structure.segments[1])) {
-    if (frame.type == 1) return frame.offset;
+    if (frame.type == 1) found.push_back(frame.offset);
   }
-  return 0;
+  return found;
 }
 
-// The loading segment's svc_serverinfo put again at the end of the first
-// playback frame's block: a new server at the start of the playback.
+// message put at the end of the block of the playback's network frame at
+// frame, the frame and the playback segment longer by it.
+void AddToBlock(std::vector<uint8_t>& demo, uint64_t frame, const std::vector<uint8_t>& message) {
+  const uint32_t length = GetLe32(demo, frame + 473);
+  demo.insert(demo.begin() + static_cast<long>(frame + 477 + length), message.begin(),
+              message.end());
+  const uint32_t added = static_cast<uint32_t>(message.size());
+  PutLe32(demo, frame + 473, length + added);
+  const uint32_t directory = GetLe32(demo, 540) + added;
+  PutLe32(demo, 540, directory);
+  PutLe32(demo, directory + 4 + 92 + 88, GetLe32(demo, directory + 4 + 92 + 88) + added);
+}
+
+// The loading segment's svc_serverinfo again in the first playback frame:
+// a new server at the start of the playback.
 void AddServerChange(std::vector<uint8_t>& demo) {
   std::vector<uint8_t> serverInfo;
   MessageReader reader;
@@ -220,15 +234,26 @@ void AddServerChange(std::vector<uint8_t>& demo) {
   reader.watcher.context = &serverInfo;
   const WindowReader also = MessageWindowReader(&reader);
   InspectDemo(demo.data(), demo.size(), &also);
-  const uint64_t frame = FirstPlaybackMessage(demo);
-  const uint32_t length = GetLe32(demo, frame + 473);
-  demo.insert(demo.begin() + static_cast<long>(frame + 477 + length), serverInfo.begin(),
-              serverInfo.end());
-  PutLe32(demo, frame + 473, length + static_cast<uint32_t>(serverInfo.size()));
-  const uint32_t directory = GetLe32(demo, 540) + static_cast<uint32_t>(serverInfo.size());
-  PutLe32(demo, 540, directory);
-  PutLe32(demo, directory + 4 + 92 + 88,
-          GetLe32(demo, directory + 4 + 92 + 88) + static_cast<uint32_t>(serverInfo.size()));
+  AddToBlock(demo, PlaybackMessages(demo).front(), serverInfo);
+}
+
+// A user message registered in the first playback frame and sent in the
+// last: a copy cut between them reads it only if it registers it again.
+TEST(DemoTrimTest, UserMessagesRegisteredBeforeTheCutStayReadable) {
+  std::vector<uint8_t> demo = Recording("basic.dem");
+  if (demo.empty()) GTEST_SKIP() << "no recording basic.dem in " QUENDRIX_CORPUS_DIR;
+  AddToBlock(demo, PlaybackMessages(demo).back(), {250, 7});
+  std::vector<uint8_t> registration = {39, 250, 1, 'Q', 'x', 'T', 'e', 's', 't'};
+  registration.resize(3 + 16);
+  AddToBlock(demo, PlaybackMessages(demo).front(), registration);
+  std::vector<uint8_t> copy;
+  std::string reason;
+  ASSERT_EQ(TrimDemo(demo.data(), demo.size(), 1, -1, &copy, &reason), TrimOutcome::kWritten)
+      << reason;
+  MessageReader reader;
+  const WindowReader also = MessageWindowReader(&reader);
+  InspectDemo(copy.data(), copy.size(), &also);
+  EXPECT_EQ(MessageReaderResult(&reader).read, MessagesRead::kAll);
 }
 
 TEST(DemoTrimTest, DemosThatCannotBeCutAreRefused) {
@@ -247,8 +272,8 @@ TEST(DemoTrimTest, DemosThatCannotBeCutAreRefused) {
       {"basic.dem", nullptr, 1, 0.5, TrimOutcome::kNothingToKeep},
       {"basic.dem", AddServerChange, 1, -1, TrimOutcome::kMapChange},
       {"basic.dem", AddServerChange, 0, -1, TrimOutcome::kWritten},  // the change is kept
-      {"basic.dem", [](std::vector<uint8_t>& d) { d[FirstPlaybackMessage(d) + 477] = 0; }, 1, -1,
-       TrimOutcome::kUnreadMessages},
+      {"basic.dem", [](std::vector<uint8_t>& d) { d[PlaybackMessages(d).front() + 477] = 0; }, 1,
+       -1, TrimOutcome::kUnreadMessages},
   };
   for (const auto& c : kCases) {
     std::vector<uint8_t> demo = Recording(c.name);
