@@ -28,7 +28,8 @@ add_executable(quendrix_native_tests
   tests/native/map_floors_test.cpp
   tests/native/map_picture_test.cpp
   tests/native/previewer_test.cpp
-  tests/native/library_test.cpp)
+  tests/native/library_test.cpp
+  tests/native/duration_text_test.cpp)
 target_link_libraries(quendrix_native_tests PRIVATE
   quendrix_inspector quendrix_previewer quendrix_demo_writer quendrix_literal_scan
   quendrix_shell_core quendrix_library_core GTest::gtest_main)

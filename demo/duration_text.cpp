@@ -1,6 +1,7 @@
 #include "demo/duration_text.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -24,4 +25,41 @@ std::string DurationText(double seconds) {
   char text[48];
   snprintf(text, sizeof text, " (%.3f s)", seconds);
   return ClockText(seconds) + text;
+}
+
+bool ParseMoment(const std::string& text, double* seconds) {
+  const size_t colon = text.find(':');
+  if (colon != std::string::npos) {
+    const std::string minutes = text.substr(0, colon);
+    const std::string rest = text.substr(colon + 1);
+    if (minutes.empty() || minutes.size() > 9 || rest.size() != 2) return false;
+    for (char c : minutes + rest) {
+      if (c < '0' || c > '9') return false;
+    }
+    const long long secondsPart = std::stoll(rest);
+    if (secondsPart >= 60) return false;
+    *seconds = static_cast<double>(std::stoll(minutes) * 60 + secondsPart);
+    return true;
+  }
+  // Digits with at most one point: no signs, exponents or names of numbers.
+  bool digit = false;
+  int points = 0;
+  for (char c : text) {
+    if (c == '.') {
+      ++points;
+    } else if (c >= '0' && c <= '9') {
+      digit = true;
+    } else {
+      return false;
+    }
+  }
+  if (!digit || points > 1 || text.size() > 32) return false;
+  *seconds = strtod(text.c_str(), nullptr);
+  return true;
+}
+
+bool MomentOfLine(const std::string& line, double* seconds) {
+  const size_t blank = line.find(' ');
+  return blank != std::string::npos && line.find(':') < blank &&
+         ParseMoment(line.substr(0, blank), seconds);
 }
