@@ -33,8 +33,9 @@ int Fail(FILE* err, const char* path, const char* message) {
   return 1;
 }
 
-// The refusals and failures of writing, as the user reads them.
-const char* WriteMessage(RepairFileStatus status) {
+}  // namespace
+
+const char* WriteFileMessage(RepairFileStatus status) {
   switch (status) {
     case RepairFileStatus::kOutExists: return "exists; --force replaces it. Nothing written.";
     case RepairFileStatus::kOutNotAFile:
@@ -49,8 +50,6 @@ const char* WriteMessage(RepairFileStatus status) {
   }
   return "";
 }
-
-}  // namespace
 
 int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
   bool force = false;
@@ -84,12 +83,12 @@ int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
   const char* outPath = paths[1];
 
   const RepairFileStatus target = CheckRepairTarget(demoPath, outPath, force);
-  if (target != RepairFileStatus::kWritten) return Fail(err, outPath, WriteMessage(target));
+  if (target != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(target));
   // Made before the demo is read: a folder that is missing, closed to new
   // files or full is told at once, not after minutes of reading.
   WholeFile copy;
   const RepairFileStatus made = copy.Create(outPath);
-  if (made != RepairFileStatus::kWritten) return Fail(err, outPath, WriteMessage(made));
+  if (made != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(made));
   DemoInspection demo;
   const DemoFileStatus read = InspectDemoFile(demoPath, &demo);
   if (read != DemoFileStatus::kRead) return Fail(err, demoPath, DemoFileMessage(read));
@@ -118,7 +117,7 @@ int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
   const RepairFileStatus written = WriteRepairFile(demoPath, plan, &copy, force);
   if (written != RepairFileStatus::kWritten) {
     return Fail(err, written == RepairFileStatus::kCannotRead ? demoPath : outPath,
-                WriteMessage(written));
+                WriteFileMessage(written));
   }
   fprintf(out, "%s: kept %s, %lld frames, %llu bytes; dropped %llu bytes\n", outPath,
           DurationText(found.duration).c_str(), static_cast<long long>(found.frames),

@@ -21,6 +21,7 @@ add_executable(quendrix_native_tests
   tests/native/inspector_test.cpp
   tests/native/demo_folder_test.cpp
   tests/native/repair_test.cpp
+  tests/native/trim_tool_test.cpp
   tests/native/real_demos_test.cpp
   tests/native/artwork_test.cpp
   tests/native/command_line_test.cpp

@@ -1,0 +1,133 @@
+#include "cli/trim.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/repair.h"
+#include "demo/demo_file.h"
+#include "demo/demo_structure.h"
+#include "demo/duration_text.h"
+#include "demo/repair_file.h"
+#include "messages/demo_trim.h"
+
+namespace {
+
+const char kUsage[] =
+    "usage: quendrix-trim [--to SECONDS] [--force] DEMO FROM OUT\n"
+    "\n"
+    "Makes a copy OUT of DEMO that plays from FROM seconds of its playback (as\n"
+    "quendrix-inspect --json times it) to its end, or to its last frame at or\n"
+    "before --to: DEMO's header and loading frames as they are, the state of\n"
+    "the game at the cut, then DEMO's frames from the first at or after FROM.\n"
+    "Times are decimal seconds (75.5) or minutes and seconds (1:15.5). DEMO is\n"
+    "read whole into memory and only read. OUT is written in its folder without\n"
+    "a name (or under a temporary one) and named OUT once whole: a failure or an\n"
+    "interruption leaves nothing.\n"
+    "\n"
+    "  --to SECONDS  end with the last frame at or before SECONDS\n"
+    "  --force       replace OUT when it is a regular file (never DEMO itself)\n"
+    "  --help        this text\n"
+    "\n"
+    "Exit status: 0 when OUT was written; 1 when no copy could be made (a demo\n"
+    "that is not intact, of a protocol not read, with a map change before FROM\n"
+    "or no frame to keep, a file that cannot be read or written, OUT exists or\n"
+    "is not a regular file); 2 for a usage error.\n";
+
+int Fail(FILE* err, const char* path, const char* message) {
+  fprintf(err, "quendrix-trim: %s: %s\n", path, message);
+  return 1;
+}
+
+int Usage(FILE* err, const char* problem, const char* arg) {
+  if (problem != nullptr) fprintf(err, "quendrix-trim: %s %s\n", problem, arg);
+  fputs(kUsage, err);
+  return 2;
+}
+
+// A plain decimal number of digits and one point: no sign, exponent or
+// spaces, which strtod would also take.
+bool ParseDecimal(const char* text, double* value) {
+  const size_t digits = strspn(text, "0123456789");
+  const size_t points = text[digits] == '.' ? 1 : 0;
+  const size_t fraction = strspn(text + digits + points, "0123456789");
+  if (digits + fraction == 0 || text[digits + points + fraction] != '\0') return false;
+  *value = strtod(text, nullptr);
+  return std::isfinite(*value);
+}
+
+// "75.5" or "1:15.5", as DurationText shows a time.
+bool ParseSeconds(const char* text, double* seconds) {
+  const char* colon = strchr(text, ':');
+  if (colon == nullptr) return ParseDecimal(text, seconds);
+  const std::string minutesText(text, colon);
+  double minutes = 0.0, rest = 0.0;
+  if (minutesText.find('.') != std::string::npos || !ParseDecimal(minutesText.c_str(), &minutes) ||
+      !ParseDecimal(colon + 1, &rest) || rest >= 60.0) {
+    return false;
+  }
+  *seconds = minutes * 60.0 + rest;
+  return std::isfinite(*seconds);
+}
+
+}  // namespace
+
+int RunTrim(int argc, char** argv, FILE* out, FILE* err) {
+  bool force = false;
+  double to = -1.0;
+  const char* args[3] = {nullptr, nullptr, nullptr};
+  int argCount = 0;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const char* arg = argv[i];
+    if (!optionsEnded && strcmp(arg, "--help") == 0) {
+      fputs(kUsage, out);
+      return 0;
+    } else if (!optionsEnded && strcmp(arg, "--force") == 0) {
+      force = true;
+    } else if (!optionsEnded && strcmp(arg, "--to") == 0) {
+      if (i + 1 == argc) return Usage(err, "no time after", arg);
+      if (!ParseSeconds(argv[++i], &to)) return Usage(err, "not a time:", argv[i]);
+    } else if (!optionsEnded && strcmp(arg, "--") == 0) {
+      optionsEnded = true;
+    } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
+      return Usage(err, "unknown option", arg);
+    } else if (argCount < 3) {
+      args[argCount++] = arg;
+    } else {
+      argCount = 4;
+    }
+  }
+  if (argCount != 3) return Usage(err, nullptr, nullptr);
+  const char* demoPath = args[0];
+  const char* outPath = args[2];
+  double from = 0.0;
+  if (!ParseSeconds(args[1], &from)) return Usage(err, "not a time:", args[1]);
+
+  const RepairFileStatus target = CheckRepairTarget(demoPath, outPath, force);
+  if (target != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(target));
+  // Made before the demo is read, as the repair does: a folder that cannot
+  // take the copy is told at once.
+  WholeFile copy;
+  const RepairFileStatus made = copy.Create(outPath);
+  if (made != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(made));
+  DemoBytes demo;
+  const DemoFileStatus read = ReadDemoFile(demoPath, &demo);
+  if (read != DemoFileStatus::kRead) return Fail(err, demoPath, DemoFileMessage(read));
+  std::vector<uint8_t> trimmed;
+  std::string reason;
+  if (TrimDemo(demo.bytes.get(), demo.size, from, to, &trimmed, &reason) != TrimOutcome::kWritten) {
+    return Fail(err, demoPath, (reason + " Nothing written.").c_str());
+  }
+  demo.bytes.reset();
+  copy.Write(trimmed.data(), trimmed.size());  // a failed write is told by PutInPlace
+  const RepairFileStatus written = copy.PutInPlace(force);
+  if (written != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(written));
+  const DemoStructure kept = ReadDemoStructure(trimmed.data(), trimmed.size());
+  fprintf(out, "%s: plays %s, %lld frames, %llu bytes\n", outPath,
+          DurationText(kept.duration).c_str(), static_cast<long long>(kept.frames),
+          static_cast<unsigned long long>(trimmed.size()));
+  return 0;
+}
