@@ -1,7 +1,5 @@
 #include "cli/trim.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -22,7 +20,7 @@ const char kUsage[] =
     "quendrix-inspect --json times it) to its end, or to its last frame at or\n"
     "before --to: DEMO's header and loading frames as they are, the state of\n"
     "the game at the cut, then DEMO's frames from the first at or after FROM.\n"
-    "Times are decimal seconds (75.5) or minutes and seconds (1:15.5). DEMO is\n"
+    "Times are seconds (75.5) or minutes and seconds (1:15). DEMO is\n"
     "read whole into memory and only read. OUT is written in its folder without\n"
     "a name (or under a temporary one) and named OUT once whole: a failure or an\n"
     "interruption leaves nothing.\n"
@@ -47,31 +45,6 @@ int Usage(FILE* err, const char* problem, const char* arg) {
   return 2;
 }
 
-// A plain decimal number of digits and one point: no sign, exponent or
-// spaces, which strtod would also take.
-bool ParseDecimal(const char* text, double* value) {
-  const size_t digits = strspn(text, "0123456789");
-  const size_t points = text[digits] == '.' ? 1 : 0;
-  const size_t fraction = strspn(text + digits + points, "0123456789");
-  if (digits + fraction == 0 || text[digits + points + fraction] != '\0') return false;
-  *value = strtod(text, nullptr);
-  return std::isfinite(*value);
-}
-
-// "75.5" or "1:15.5", as DurationText shows a time.
-bool ParseSeconds(const char* text, double* seconds) {
-  const char* colon = strchr(text, ':');
-  if (colon == nullptr) return ParseDecimal(text, seconds);
-  const std::string minutesText(text, colon);
-  double minutes = 0.0, rest = 0.0;
-  if (minutesText.find('.') != std::string::npos || !ParseDecimal(minutesText.c_str(), &minutes) ||
-      !ParseDecimal(colon + 1, &rest) || rest >= 60.0) {
-    return false;
-  }
-  *seconds = minutes * 60.0 + rest;
-  return std::isfinite(*seconds);
-}
-
 }  // namespace
 
 int RunTrim(int argc, char** argv, FILE* out, FILE* err) {
@@ -89,7 +62,7 @@ int RunTrim(int argc, char** argv, FILE* out, FILE* err) {
       force = true;
     } else if (!optionsEnded && strcmp(arg, "--to") == 0) {
       if (i + 1 == argc) return Usage(err, "no time after", arg);
-      if (!ParseSeconds(argv[++i], &to)) return Usage(err, "not a time:", argv[i]);
+      if (!ParseMoment(argv[++i], &to)) return Usage(err, "not a time:", argv[i]);
     } else if (!optionsEnded && strcmp(arg, "--") == 0) {
       optionsEnded = true;
     } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
@@ -104,7 +77,7 @@ int RunTrim(int argc, char** argv, FILE* out, FILE* err) {
   const char* demoPath = args[0];
   const char* outPath = args[2];
   double from = 0.0;
-  if (!ParseSeconds(args[1], &from)) return Usage(err, "not a time:", args[1]);
+  if (!ParseMoment(args[1], &from)) return Usage(err, "not a time:", args[1]);
 
   const RepairFileStatus target = CheckRepairTarget(demoPath, outPath, force);
   if (target != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(target));

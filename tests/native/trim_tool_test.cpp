@@ -71,7 +71,7 @@ TEST_F(TrimToolTest, WritesWhatTrimDemoGivesOrNothing) {
     std::string err;  // or its start
   } cases[] = {
       {"to the end", demo, kNone, "d.dem 1 o.dem", 0, 1, -1, ""},
-      {"--to, m:ss", demo, kNone, "--to 0:01.75 d.dem 0:00.5 o.dem", 0, 0.5, 1.75, ""},
+      {"--to, m:ss", demo, kNone, "--to 1.75 d.dem 0:01 o.dem", 0, 1, 1.75, ""},
       {"--force replaces OUT", demo, kFile, "d.dem 1.25 o.dem --force", 0, 1.25, -1, ""},
       {"OUT exists", demo, kFile, "d.dem 1 o.dem", 1, 0, 0,
        "quendrix-trim: o.dem: exists; --force replaces it. Nothing written.\n"},
