@@ -467,6 +467,10 @@ TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
     return Refuse(TrimOutcome::kUnreadProtocol, reason,
                   FormatText("Demo protocol %d is not read.", demo.demoProtocol));
   }
+  // Cut within its header: the network protocol is not there to read.
+  if (size < kDemoHeaderSize) {
+    return Refuse(TrimOutcome::kNotIntact, reason, "The demo is not intact: repair it first.");
+  }
   const int32_t network = LoadLeInt32(bytes + kNetworkProtocolAt);
   if (network != 47 && network != 48) {
     return Refuse(TrimOutcome::kUnreadProtocol, reason,

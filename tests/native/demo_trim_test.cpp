@@ -268,6 +268,7 @@ TEST(DemoTrimTest, DemosThatCannotBeCutAreRefused) {
        TrimOutcome::kUnreadProtocol},
       {"basic.dem", [](std::vector<uint8_t>& d) { PutLe32(d, 540, 0); }, 1, -1,
        TrimOutcome::kNotIntact},
+      {"basic.dem", [](std::vector<uint8_t>& d) { d.resize(14); }, 1, -1, TrimOutcome::kNotIntact},
       {"basic.dem", nullptr, 3, -1, TrimOutcome::kNothingToKeep},
       {"basic.dem", nullptr, 1, 0.5, TrimOutcome::kNothingToKeep},
       {"basic.dem", AddServerChange, 1, -1, TrimOutcome::kMapChange},
