@@ -1,31 +1,177 @@
 #include "app/details_dialog.h"
 
+#include <commdlg.h>
+
+#include <algorithm>
+#include <vector>
+
 #include "app/main_dialog.h"
 #include "app/resources/resource.h"
 #include "common/app_state.h"
 #include "common/message_box.h"
 #include "common/wide_text.h"
 #include "demo/demo_file.h"
+#include "demo/duration_text.h"
+#include "demo/repair_file.h"
+#include "game/playback.h"
 #include "messages/demo_details.h"
+#include "messages/demo_trim.h"
 #include "messages/message_reader.h"
 
 namespace {
 
-const int kTextMargin = 7;  // dialog units around the text, as in the template
+// What the open dialog shows, and of which demo.
+struct DetailsShown {
+  const wchar_t* text;
+  HWND owner;
+  char* path;
+  WNDPROC textProc;
+};
+DetailsShown shown;
 
-// The text fills the client area but for its margin, at any size.
+// The caret may have moved to another line of the text.
+constexpr UINT kCaretMoved = WM_APP + 1;
+// A kill or chat line clicked puts its moment, less these seconds, in "From".
+constexpr double kLeadIn = 5.0;
+
+// Dialog units of the layout, as in the template.
+const int kTextMargin = 7;
+const int kRowHeight = 14;
+struct RowPlace {
+  int control;
+  int left, top, width;  // top from the row's top; 0 for the buttons
+};
+const RowPlace kRow[] = {
+    {IDC_TRIMFROMLABEL, 0, 3, 22},
+    {IDC_TRIMFROM, 24, 0, 40},
+    {IDC_PLAYFROM, 70, 0, 62},
+    {IDC_SAVEPART, 138, 0, 56},
+};
+
+// The text fills the client area but for its margin and the row of the part
+// below it, at any size.
 void FitText(HWND dialog) {
-  RECT margin = {kTextMargin, kTextMargin, 0, 0};
-  MapDialogRect(dialog, &margin);
+  RECT units = {kTextMargin, kRowHeight, 0, 0};
+  MapDialogRect(dialog, &units);
+  const int margin = units.left;
+  const int rowHeight = units.top;
   RECT client;
   GetClientRect(dialog, &client);
-  const int width = client.right - 2 * margin.left;
-  const int height = client.bottom - 2 * margin.top;
-  MoveWindow(GetDlgItem(dialog, IDC_DETAILSTEXT), margin.left, margin.top, width > 0 ? width : 0,
-             height > 0 ? height : 0, TRUE);
+  const int width = client.right - 2 * margin;
+  const int height = client.bottom - 3 * margin - rowHeight;
+  MoveWindow(GetDlgItem(dialog, IDC_DETAILSTEXT), margin, margin, std::max(width, 0),
+             std::max(height, 0), TRUE);
+  const int rowTop = std::max(static_cast<int>(client.bottom) - margin - rowHeight, 0);
+  for (const RowPlace& place : kRow) {
+    RECT box = {place.left, place.top, place.left + place.width, 0};
+    MapDialogRect(dialog, &box);
+    MoveWindow(GetDlgItem(dialog, place.control), margin + box.left, rowTop + box.top,
+               box.right - box.left, rowHeight - box.top, TRUE);
+  }
+}
+
+// Clicks and keys move the caret in the read-only text: the dialog looks at
+// its line once the text has moved it.
+LRESULT CALLBACK WatchCaret(HWND text, UINT message, WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = CallWindowProcW(shown.textProc, text, message, wParam, lParam);
+  if (message == WM_LBUTTONUP || message == WM_KEYUP) {
+    PostMessageW(GetParent(text), kCaretMoved, 0, 0);
+  }
+  return result;
+}
+
+void TakeMomentOfCaretLine(HWND dialog) {
+  HWND text = GetDlgItem(dialog, IDC_DETAILSTEXT);
+  const LRESULT line = SendMessageW(text, EM_LINEFROMCHAR, static_cast<WPARAM>(-1), 0);
+  const LRESULT start = SendMessageW(text, EM_LINEINDEX, static_cast<WPARAM>(line), 0);
+  const LRESULT length = SendMessageW(text, EM_LINELENGTH, static_cast<WPARAM>(start), 0);
+  if (start < 0 || length <= 0) return;
+  // EM_GETLINE takes the room in the buffer's first word.
+  std::wstring buffer(static_cast<size_t>(std::max<LRESULT>(length, 1)), L'\0');
+  buffer[0] = static_cast<wchar_t>(std::min<LRESULT>(length, 0xFFFF));
+  const LRESULT copied = SendMessageW(text, EM_GETLINE, static_cast<WPARAM>(line),
+                                      reinterpret_cast<LPARAM>(&buffer[0]));
+  buffer.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
+  double moment = 0;
+  if (MomentOfLine(Utf8Text(buffer), &moment)) {
+    SetDlgItemTextA(dialog, IDC_TRIMFROM, ClockText(std::max(moment - kLeadIn, 0.0)).c_str());
+  }
+}
+
+// The part from "From" on, or none, with the reason shown.
+bool MakePart(HWND dialog, std::vector<uint8_t>* part, double* from) {
+  wchar_t typed[64] = L"";
+  GetDlgItemTextW(dialog, IDC_TRIMFROM, typed, 64);
+  if (!ParseMoment(Utf8Text(typed), from)) {
+    ShowMessage("Type the moment to start from in \"From\", as m:ss or in seconds.",
+                MB_ICONWARNING);
+    return false;
+  }
+  DemoBytes demo;
+  const DemoFileStatus status = ReadDemoFile(shown.path, &demo);
+  if (status != DemoFileStatus::kRead) {
+    ShowMessage(DemoFileMessage(status), MB_ICONERROR);
+    return false;
+  }
+  std::string reason;
+  if (TrimDemo(demo.bytes.get(), demo.size, *from, -1, part, &reason) != TrimOutcome::kWritten) {
+    ShowMessage(("No part from " + ClockText(*from) + " can be made: " + reason).c_str(),
+                MB_ICONWARNING);
+    return false;
+  }
+  return true;
+}
+
+// A game that ran leaves the main window cleared: the details go with it.
+void PlayFrom(HWND dialog) {
+  std::vector<uint8_t> part;
+  double from = 0;
+  if (!MakePart(dialog, &part, &from)) return;
+  if (!PlayDemo(shown.owner, shown.path, &part)) return;
+  EnableWindow(GetDlgItem(shown.owner, IDC_DETAILS), FALSE);
+  EndDialog(dialog, IDOK);
+}
+
+std::string SavePartMessage(RepairFileStatus status) {
+  switch (status) {
+    case RepairFileStatus::kOutIsDemo: return "A part is never saved over the demo itself.";
+    case RepairFileStatus::kOutNotAFile: return "The part can only replace a file.";
+    case RepairFileStatus::kDiskFull: return "Could not save the part: the disk is full.";
+    default: return "Could not save the part there.";
+  }
+}
+
+void SavePart(HWND dialog) {
+  std::vector<uint8_t> part;
+  double from = 0;
+  if (!MakePart(dialog, &part, &from)) return;
+  char out[kPathSize] = "";
+  OPENFILENAMEA chooser = {};
+  chooser.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  chooser.hwndOwner = dialog;
+  chooser.lpstrFilter = "Demo Files (*.dem)\0*.dem\0All Files (*.*)\0*.*\0";
+  chooser.lpstrFile = out;
+  chooser.nMaxFile = sizeof out;
+  chooser.lpstrTitle = "Save Part of the Demo";
+  chooser.lpstrDefExt = "dem";
+  chooser.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
+  if (!GetSaveFileNameA(&chooser)) return;
+  RepairFileStatus status = CheckRepairTarget(shown.path, out, true);
+  WholeFile copy;
+  if (status == RepairFileStatus::kWritten) status = copy.Create(out);
+  if (status == RepairFileStatus::kWritten) {
+    copy.Write(part.data(), part.size());
+    status = copy.PutInPlace(true);
+  }
+  if (status != RepairFileStatus::kWritten) {
+    ShowMessage(SavePartMessage(status).c_str(), MB_ICONERROR);
+  }
 }
 
 void OpenDetails(HWND dialog, const wchar_t* text) {
+  shown.textProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+      GetDlgItem(dialog, IDC_DETAILSTEXT), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchCaret)));
+  FitText(dialog);
   if (app.smallIcon != nullptr) {
     SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(app.smallIcon));
   }
@@ -53,11 +199,23 @@ INT_PTR CALLBACK DetailsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_INITDIALOG: OpenDetails(dialog, reinterpret_cast<const wchar_t*>(lParam)); return FALSE;
     case WM_SIZE: FitText(dialog); return TRUE;
     case WM_COMMAND:
-      if (LOWORD(wParam) == IDCANCEL || LOWORD(wParam) == IDOK) EndDialog(dialog, IDCANCEL);
+      switch (LOWORD(wParam)) {
+        case IDCANCEL:
+        case IDOK: EndDialog(dialog, IDCANCEL); break;
+        case IDC_PLAYFROM: PlayFrom(dialog); break;
+        case IDC_SAVEPART: SavePart(dialog); break;
+      }
       return TRUE;
+    case kCaretMoved: TakeMomentOfCaretLine(dialog); return TRUE;
     // Esc in a multi-line edit closes its dialog this way.
     case WM_CLOSE: EndDialog(dialog, IDCANCEL); return TRUE;
-    case WM_CTLCOLORSTATIC: return ColourText(wParam);
+    case WM_CTLCOLORSTATIC:
+      if (GetDlgCtrlID(reinterpret_cast<HWND>(lParam)) == IDC_TRIMFROMLABEL) {
+        SetTextColor(reinterpret_cast<HDC>(wParam), kControlText);
+        SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+        return reinterpret_cast<INT_PTR>(app.dialogBrush);
+      }
+      return ColourText(wParam);
     case WM_CTLCOLORDLG: return reinterpret_cast<INT_PTR>(app.dialogBrush);
   }
   return FALSE;
@@ -67,7 +225,7 @@ INT_PTR CALLBACK DetailsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 // The file is read a window at a time, as the inspector reads it: a demo of
 // any size takes a few MiB.
-void ShowDemoDetails(HWND owner, const char* path) {
+void ShowDemoDetails(HWND owner, char* path) {
   DemoInspection demo;
   MessageReader reader;
   const WindowReader also = MessageWindowReader(&reader);
@@ -80,6 +238,7 @@ void ShowDemoDetails(HWND owner, const char* path) {
       DetailsForEdit(ComposeDetails(demo, MessageReaderResult(&reader), false));
   // A dialog of the wide functions has wide controls, which keep every
   // script of the text; an ANSI edit would keep only the code page's.
+  shown = {text.c_str(), owner, path, nullptr};
   DialogBoxParamW(app.instanceHandle, MAKEINTRESOURCEW(IDD_DETAILS), owner, DetailsDialogProc,
                   reinterpret_cast<LPARAM>(text.c_str()));
 }

@@ -80,7 +80,8 @@ add_executable(quendrix_program_tests
   tests/win32/commands_test.cpp
   tests/win32/library_test.cpp)
 target_link_libraries(quendrix_program_tests PRIVATE
-  quendrix_window_driver quendrix_demo_core quendrix_map_core advapi32 shell32 shlwapi gtest_main)
+  quendrix_window_driver quendrix_messages_core quendrix_map_core advapi32 shell32 shlwapi
+  gtest_main)
 # The players' recordings, where Wine shows the machine's own files.
 target_compile_definitions(quendrix_program_tests PRIVATE
   QUENDRIX_CORPUS_DIR="Z:${QUENDRIX_CORPUS_DIR}")

@@ -67,6 +67,18 @@ bool CopyDemoForGame(const char* demoPath) {
   return true;
 }
 
+// A part is written whole, or the game is not started on it.
+bool WritePartForGame(const std::vector<uint8_t>& part) {
+  WholeFile copy;
+  if (copy.Create(app.tempDemoPath) != RepairFileStatus::kWritten ||
+      !copy.Write(part.data(), part.size()) ||
+      copy.PutInPlace(true) != RepairFileStatus::kWritten) {
+    Warn("Could not write the part of the demo for the game.");
+    return false;
+  }
+  return true;
+}
+
 void ClearDemo(HWND window, char* demoPathText) {
   demoPathText[0] = '\0';
   SendDlgItemMessageA(window, IDC_INFO, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(""));
@@ -91,14 +103,14 @@ void RestoreCurrentResolution() {
   RemoveResolutionRecord();
 }
 
-bool PlayDemo(HWND window, char* demoPathText) {
+bool PlayDemo(HWND window, char* demoPathText, const std::vector<uint8_t>* part) {
   if (!Compose(app.tempDemoPath, sizeof app.tempDemoPath, "%s\\%s\\quendrix.dem", app.gameDir,
                app.modDir)) {
     app.tempDemoPath[0] = '\0';
     return FailStart(false);
   }
   DeleteFileA(app.tempDemoPath);
-  if (!CopyDemoForGame(demoPathText)) return false;
+  if (part != nullptr ? !WritePartForGame(*part) : !CopyDemoForGame(demoPathText)) return false;
 
   char commandLine[kPathSize];
   if (!Compose(commandLine, sizeof commandLine,

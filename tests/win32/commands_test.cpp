@@ -2,10 +2,12 @@
 // "Play!" with the stand-in game, driven from this process.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/resources/resource.h"
 #include "demo/demo_repair.h"
+#include "messages/demo_trim.h"
 #include "tests/win32/program_fixture.h"
 
 namespace {
@@ -241,6 +243,61 @@ TEST_F(CommandsTest, ACutRecordingIsHandedOverRepairedAndLeftAlone) {
     EXPECT_TRUE(ReadFileBytes(demo) == c.bytes) << c.what << ": the file itself is unchanged";
   }
   EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr);
+}
+
+// The details dialog plays, from the moment in "From", the part that the
+// trim writer makes; a kill line clicked puts its moment less 5 s there.
+TEST_F(CommandsTest, PlayFromHereHandsTheGameThePartFromThatMoment) {
+  std::vector<uint8_t> whole = ReadFileBytes(QUENDRIX_CORPUS_DIR "/hldm.dem");
+  if (whole.empty()) GTEST_SKIP() << "no recordings at " << QUENDRIX_CORPUS_DIR;
+  InstallGame();
+  CreateDirectoryA((game_ + "\\valve").c_str(), nullptr);
+  const std::string demo = scratch_.Write("My Demos\\hldm.dem", whole);
+  HWND window = StartWindow("\"" + demo + "\"");
+  ASSERT_NE(window, nullptr);
+  Click(window, IDC_DETAILS);
+  HWND details = WaitForDialog(first_.dwProcessId, "Demo details", kWaitMs);
+  ASSERT_NE(details, nullptr);
+  HWND text = GetDlgItem(details, IDC_DETAILSTEXT);
+  HWND from = GetDlgItem(details, IDC_TRIMFROM);
+
+  // "0:07 SATANiST killed Player with 9mmhandgun", clicked.
+  const std::string shown = ControlText(details, IDC_DETAILSTEXT);
+  const size_t kill = shown.find("\r\n0:07 SATANiST killed Player");
+  ASSERT_NE(kill, std::string::npos) << shown;
+  // The text wraps: a character's place, not a line's number, finds it.
+  const LPARAM caret = static_cast<LPARAM>(kill + 2 + 3);
+  SendMessageA(text, EM_SETSEL, static_cast<WPARAM>(caret), caret);
+  PostMessageA(text, WM_KEYUP, VK_RIGHT, 0xC0000001);
+  EXPECT_TRUE(WaitUntil([&] { return WindowText(from) == "0:02"; })) << WindowText(from);
+
+  const struct {
+    const char* typed;
+    const char* message;  // the beginning of its warning
+  } refused[] = {
+      {"1:75", "Type the moment to start from in \"From\", as m:ss or in seconds."},
+      {"99:00", "No part from 99:00 can be made: "},
+  };
+  for (const auto& r : refused) {
+    SendMessageA(from, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(r.typed));
+    Click(details, IDC_PLAYFROM);
+    MessageBoxSeen box = AnswerBox();
+    EXPECT_EQ(box.text.substr(0, strlen(r.message)), r.message) << box.text;
+    EXPECT_EQ(box.icon, "warning") << r.typed;
+  }
+
+  std::vector<uint8_t> part;
+  std::string reason;
+  ASSERT_EQ(TrimDemo(whole.data(), whole.size(), 2, -1, &part, &reason), TrimOutcome::kWritten)
+      << reason;
+  SendMessageA(from, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0:02"));
+  Click(details, IDC_PLAYFROM);
+  ASSERT_TRUE(WaitUntil([&] { return !ReadStandInReport(game_).empty(); }));
+  EXPECT_EQ(ReadStandInReport(game_)["copy"], "there");
+  EXPECT_TRUE(ReadFileBytes(game_ + "\\report.dem") == part) << "the part, as the writer makes it";
+  EXPECT_TRUE(WaitUntil([&] { return !IsWindow(details); })) << "closed with the cleared window";
+  EXPECT_TRUE(ShowsInfo(window, ""));
+  EXPECT_TRUE(ReadFileBytes(demo) == whole) << "the demo itself is unchanged";
 }
 
 TEST_F(CommandsTest, ASecondStartWhileTheGameRunsIsAnsweredAfterIt) {
