@@ -291,6 +291,12 @@ TEST_F(CommandsTest, PlayFromHereHandsTheGameThePartFromThatMoment) {
   ASSERT_EQ(TrimDemo(whole.data(), whole.size(), 2, -1, &part, &reason), TrimOutcome::kWritten)
       << reason;
   SendMessageA(from, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0:02"));
+  const std::string saved = scratch_.Join("My Demos\\the part.dem");
+  Click(details, IDC_SAVEPART);
+  Choose("Save Part of the Demo", saved);
+  EXPECT_TRUE(WaitUntil([&] { return ReadFileBytes(saved) == part; })) << "saved whole";
+  EXPECT_EQ(FindMessageBox(first_.dwProcessId), nullptr);
+
   Click(details, IDC_PLAYFROM);
   ASSERT_TRUE(WaitUntil([&] { return !ReadStandInReport(game_).empty(); }));
   EXPECT_EQ(ReadStandInReport(game_)["copy"], "there");
