@@ -526,7 +526,10 @@ TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
   }
   AppendKept(out, bytes, cut, &networkFrames);
   const float lastTime = cut.lastTime - cut.firstTime;
-  AppendFrameHeader(out, kNextSectionFrame, lastTime, cut.lastHost - cut.firstHost);
+  // Wrapping as the kept frames' host numbers do: damaged ones may lie far apart.
+  const uint32_t lastHost =
+      static_cast<uint32_t>(cut.lastHost) - static_cast<uint32_t>(cut.firstHost);
+  AppendFrameHeader(out, kNextSectionFrame, lastTime, static_cast<int32_t>(lastHost));
   const uint64_t directoryOffset = out->size();
   if (directoryOffset > UINT32_MAX) {
     out->clear();
