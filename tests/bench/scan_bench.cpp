@@ -24,6 +24,7 @@
 #include "demo/demo_file.h"
 #include "demo/demo_structure.h"
 #include "demo/signature_scan.h"
+#include "messages/demo_trim.h"
 #include "messages/message_reader.h"
 #include "tests/reference/literal_scan.h"
 #include "tools/demo_writer.h"
@@ -262,6 +263,27 @@ void Register(const char* data, const std::vector<uint8_t>& (*bytes)()) {
   add("InspectPiece (scans and walk in the inspector's windows)", InspectInPieces);
 }
 
+// A copy from half of each demo's playback, refused or written: what the
+// trim writer costs, against what the message reader costs for the same.
+template <typename Demos>
+void RegisterTrim(const char* name, Demos demos) {
+  benchmark::RegisterBenchmark(name, [demos](benchmark::State& state) {
+    const std::vector<std::vector<uint8_t>> files = demos();
+    if (files.empty()) state.SkipWithError("no recordings at " QUENDRIX_CORPUS_DIR);
+    size_t bytes = 0;
+    for (auto _ : state) {
+      for (const std::vector<uint8_t>& file : files) {
+        const double half = InspectDemo(file.data(), file.size()).structure.duration / 2;
+        std::vector<uint8_t> copy;
+        std::string reason;
+        benchmark::DoNotOptimize(TrimDemo(file.data(), file.size(), half, -1, &copy, &reason));
+        bytes += file.size();
+      }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(bytes));
+  })->Unit(benchmark::kMillisecond);
+}
+
 // Demos of 200 frames whose blocks of 60,000 bytes each hold nothing but the
 // messages that cost the reader most for their size, against which the
 // recordings above are the ordinary case.
@@ -306,6 +328,8 @@ void RegisterCraftedMessages() {
           state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * demo->size()));
         })
         ->Unit(benchmark::kMillisecond);
+    RegisterTrim((std::string("TrimDemo at half/crafted: ") + kind.name).c_str(),
+                 [demo] { return std::vector<std::vector<uint8_t>>{*demo}; });
   }
 }
 
@@ -336,6 +360,7 @@ void RegisterMessages() {
   };
   add("InspectDemo/protocol-48 recordings", false);
   add("InspectDemo with the message reader/protocol-48 recordings", true);
+  RegisterTrim("TrimDemo at half/protocol-48 recordings", [] { return files; });
   RegisterCraftedMessages();
 }
 
