@@ -1,6 +1,7 @@
 # libFuzzer targets: the header, the scans (against the literal reference),
 # the summary and the structure walk with the repair on any bytes; the message
-# reader, whole and in windows; deltas of a table made of the first bytes,
+# reader, whole and in windows; the trim of a demo at a cut that the first
+# bytes pick; deltas of a table made of the first bytes,
 # read and written again; the
 # command-line rule on any text; the long-path walk with a search that answers
 # any names; the map reader and its picture on any bytes; the library index's
@@ -22,6 +23,9 @@ if(QUENDRIX_FUZZ)
   add_executable(quendrix_fuzz_messages tests/fuzz/messages_fuzz.cpp)
   target_link_libraries(quendrix_fuzz_messages PRIVATE quendrix_messages_core)
   target_link_options(quendrix_fuzz_messages PRIVATE -fsanitize=fuzzer)
+  add_executable(quendrix_fuzz_trim tests/fuzz/trim_fuzz.cpp)
+  target_link_libraries(quendrix_fuzz_trim PRIVATE quendrix_messages_core)
+  target_link_options(quendrix_fuzz_trim PRIVATE -fsanitize=fuzzer)
   add_executable(quendrix_fuzz_delta_codec tests/fuzz/delta_codec_fuzz.cpp)
   target_link_libraries(quendrix_fuzz_delta_codec PRIVATE quendrix_messages_core)
   target_link_options(quendrix_fuzz_delta_codec PRIVATE -fsanitize=fuzzer)

@@ -1,20 +1,21 @@
 #!/usr/bin/env bash
 # Runs each fuzz target of the demo core for the given time (seconds, 60 unless
 # said), one after another in one process each: header, scan, summary,
-# structure, messages, delta_codec, command_line, walk, map and library_index, or only
+# structure, messages, trim, delta_codec, command_line, walk, map and library_index, or only
 # those named after the time. Each keeps its corpus in build/fuzz/corpus/NAME,
 # seeded by quendrix-fuzz-seeds (demos of the project's own for the first
 # four, cut and damaged ones among them; the starts of the players'
 # recordings and demos that tell a story for messages; maps of its own for
-# map; small indexes, with and without their checksum, for library_index),
+# map; small indexes, with and without their checksum, for library_index;
+# demos that tell a story behind the bytes that pick a cut for trim),
 # and its log in build/fuzz/NAME.log;
 # a finding is written to build/fuzz/findings/ and stops the script.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 targets=("${@:2}")
-[ ${#targets[@]} -eq 0 ] && targets=(header scan summary structure messages delta_codec command_line
-  walk map library_index)
+[ ${#targets[@]} -eq 0 ] && targets=(header scan summary structure messages trim delta_codec
+  command_line walk map library_index)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

@@ -6,7 +6,8 @@
 // players' recordings of network protocol 48 up to their first playback
 // frames, and demos of the project's own with a story told in messages;
 // library_index/ small indexes of the library, whole and without their
-// checksum (which the fuzz target adds).
+// checksum (which the fuzz target adds); trim/ the demos with a story behind
+// the two bytes that pick a cut.
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -144,7 +145,7 @@ int main(int argc, char** argv) {
   }
   const std::string folder = argv[1];
   for (const char* kind :
-       {"", "/demo", "/command_line", "/walk", "/map", "/messages", "/library_index"})
+       {"", "/demo", "/command_line", "/walk", "/map", "/messages", "/library_index", "/trim"})
     mkdir((folder + kind).c_str(), 0755);
   int index = 0;
   for (const std::string& line : CommandLines()) {
@@ -159,6 +160,13 @@ int main(int argc, char** argv) {
   for (const auto& demos : {RecordingStarts(), Stories()}) {
     for (const std::vector<uint8_t>& demo : demos) {
       if (!WriteSeed(folder + "/messages/" + std::to_string(++index) + ".dem", demo)) return 1;
+    }
+  }
+  for (const std::vector<uint8_t>& story : Stories()) {
+    // From the start to the end, and from the second frame to the third.
+    for (std::vector<uint8_t> cut : {std::vector<uint8_t>{0, 255}, std::vector<uint8_t>{1, 2}}) {
+      cut.insert(cut.end(), story.begin(), story.end());
+      if (!WriteSeed(folder + "/trim/" + std::to_string(++index), cut)) return 1;
     }
   }
   const std::string library = LibraryIndex();
