@@ -5,7 +5,8 @@
 # said) in the page cache against reading the same file with cat: a written
 # demo, and the recordings in which nothing is found, one after another. The
 # inspector runs on the widest path of the scans' sieve and on SSE2. Then
-# --json over the recordings, and -r over a tree of 10,000 small demos.
+# --json over the recordings, quendrix-trim at half of each of them, and -r
+# over a tree of 10,000 small demos.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 size_mib=${1:-256}
@@ -97,6 +98,24 @@ if [ ${#messages[@]} -gt 0 ]; then
   printf 'peak memory:      %d KiB\n' "$peak_kib"
   rm -f "$demo.cat" "$demo.json"
 fi
+# quendrix-trim at half of each recording that it can cut, against
+# quendrix-inspect --json of the same file: the trim reads every message too,
+# and writes the copy.
+trim=build/native/quendrix-trim
+echo
+for f in "$corpus"/*.dem; do
+  half=$("$inspect" --json "$f" | sed -n 's/.*"duration":\([0-9.]*\).*/\1/p' |
+    awk '{ printf "%.3f", $1 / 2 }')
+  "$trim" --force "$f" "$half" "$demo.cut" >/dev/null 2>&1 || continue
+  : >"$demo.trim" && : >"$demo.json"
+  for _ in $(seq "$runs"); do
+    seconds "$trim" --force "$f" "$half" "$demo.cut" >>"$demo.trim"
+    seconds "$inspect" --json "$f" >>"$demo.json"
+  done
+  printf '%-46s trim at %7s s: %s; inspect --json: %s\n' "$(basename "$f")" "$half" \
+    "$(best_and_median <"$demo.trim")" "$(best_and_median <"$demo.json")"
+done
+rm -f "$demo.cut" "$demo.trim" "$demo.json"
 # What -r adds: a tree of 10,000 small demos (100 folders of 100 names of one
 # written demo) inspected with --json, against cat of the same files as find
 # lists them.
