@@ -269,6 +269,8 @@ void StartAgain(DemoState& state) {
   state = std::move(fresh);
 }
 
+int HudKindOf(const std::string& name);
+
 bool ReadNewUserMessage(DemoState& state, BitReader& in) {
   const uint8_t id = in.Byte();
   const uint8_t size = in.Byte();
@@ -279,6 +281,7 @@ bool ReadNewUserMessage(DemoState& state, BitReader& in) {
   message.size = size;
   message.name.assign(reinterpret_cast<const char*>(name),
                       strnlen(reinterpret_cast<const char*>(name), 16));
+  message.hudKind = HudKindOf(message.name);
   return true;
 }
 
@@ -336,12 +339,18 @@ std::string TextAt(const uint8_t* body, size_t size, size_t at) {
   return std::string(text, strnlen(text, size - at));
 }
 
-void KeepHudMessage(DemoState& state, const std::string& name, const uint8_t* body, size_t size) {
-  const HudKind* kind = nullptr;
+int HudKindOf(const std::string& name) {
   for (const HudKind& known : kHudKinds) {
-    if (name == known.name) kind = &known;
+    if (name == known.name) return static_cast<int>(&known - kHudKinds);
   }
-  if (kind == nullptr) return;  // one-shot, or a message of a game not known
+  return -1;  // one-shot, or a message of a game not known
+}
+
+void KeepHudMessage(DemoState& state, const UserMessageName& registered, const uint8_t* body,
+                    size_t size) {
+  if (registered.hudKind < 0) return;
+  const HudKind* kind = &kHudKinds[registered.hudKind];
+  const std::string& name = registered.name;
   std::string group = name;
   std::string key;
   switch (kind->key) {
@@ -375,7 +384,7 @@ bool ReadUserMessage(DemoState& state, const SeenMessage& message) {
   if (!registered.registered) return false;
   const size_t lead = registered.size == kVariableSize ? 2 : 1;
   if (message.size < lead) return false;
-  KeepHudMessage(state, registered.name, message.bytes + lead, message.size - lead);
+  KeepHudMessage(state, registered, message.bytes + lead, message.size - lead);
   return true;
 }
 

@@ -97,6 +97,7 @@ struct UserMessageName {
   bool registered = false;
   uint8_t size = 0;  // 255: variable
   std::string name;
+  int hudKind = -1;  // how the HUD keeps it, found once as it is registered; -1: one-shot
 };
 
 constexpr int kEntityNumbers = 2048;
