@@ -156,9 +156,8 @@ void SavePart(HWND dialog) {
   chooser.lpstrDefExt = "dem";
   chooser.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   if (!GetSaveFileNameA(&chooser)) return;
-  RepairFileStatus status = CheckRepairTarget(shown.path, out, true);
   WholeFile copy;
-  if (status == RepairFileStatus::kWritten) status = copy.Create(out);
+  RepairFileStatus status = PrepareCopy(shown.path, out, true, &copy);
   if (status == RepairFileStatus::kWritten) {
     copy.Write(part.data(), part.size());
     status = copy.PutInPlace(true);

@@ -82,12 +82,10 @@ int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
   const char* demoPath = paths[0];
   const char* outPath = paths[1];
 
-  const RepairFileStatus target = CheckRepairTarget(demoPath, outPath, force);
-  if (target != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(target));
   // Made before the demo is read: a folder that is missing, closed to new
   // files or full is told at once, not after minutes of reading.
   WholeFile copy;
-  const RepairFileStatus made = copy.Create(outPath);
+  const RepairFileStatus made = PrepareCopy(demoPath, outPath, force, &copy);
   if (made != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(made));
   DemoInspection demo;
   const DemoFileStatus read = InspectDemoFile(demoPath, &demo);

@@ -79,12 +79,10 @@ int RunTrim(int argc, char** argv, FILE* out, FILE* err) {
   double from = 0.0;
   if (!ParseMoment(args[1], &from)) return Usage(err, "not a time:", args[1]);
 
-  const RepairFileStatus target = CheckRepairTarget(demoPath, outPath, force);
-  if (target != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(target));
-  // Made before the demo is read, as the repair does: a folder that cannot
-  // take the copy is told at once.
+  // Made before the demo is read: a folder that is missing, closed to new
+  // files or full is told at once, not after minutes of reading.
   WholeFile copy;
-  const RepairFileStatus made = copy.Create(outPath);
+  const RepairFileStatus made = PrepareCopy(demoPath, outPath, force, &copy);
   if (made != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(made));
   DemoBytes demo;
   const DemoFileStatus read = ReadDemoFile(demoPath, &demo);

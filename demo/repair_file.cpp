@@ -20,3 +20,9 @@ bool CopyRepair(const RepairPlan& plan, ReadDemoAt readAt, void* source, WholeFi
   Sink sink = {copy, false};
   return WriteRepair(plan, readAt, source, WriteToFile, &sink) || sink.failed;
 }
+
+RepairFileStatus PrepareCopy(const char* demoPath, const char* outPath, bool replace,
+                             WholeFile* copy) {
+  const RepairFileStatus target = CheckRepairTarget(demoPath, outPath, replace);
+  return target == RepairFileStatus::kWritten ? copy->Create(outPath) : target;
+}

@@ -58,6 +58,11 @@ class WholeFile {
 // it may.
 RepairFileStatus CheckRepairTarget(const char* demoPath, const char* outPath, bool replace);
 
+// CheckRepairTarget, then copy.Create: kWritten once the file for outPath is
+// made, before any work, else why it may not or cannot be.
+RepairFileStatus PrepareCopy(const char* demoPath, const char* outPath, bool replace,
+                             WholeFile* copy);
+
 // Writes what the plan makes of the demo that readAt gives into copy; false
 // only when the demo gives fewer bytes than kept (a failed write is told by
 // PutInPlace).

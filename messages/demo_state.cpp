@@ -1,4 +1,5 @@
 #include "messages/demo_state.h"
+#include "messages/server_message_ids.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,25 +23,6 @@ constexpr uint32_t kTooOld = kRingFrames - 1;
 const char* const kTableNames[kStateTableCount] = {"custom_entity_state_t", "entity_state_player_t",
                                                    "entity_state_t", "clientdata_t",
                                                    "weapon_data_t"};
-
-enum MessageId : uint8_t {
-  kSetView = 5,
-  kTime = 7,
-  kServerInfo = 11,
-  kLightStyle = 12,
-  kUserInfo = 13,
-  kDeltaDescription = 14,
-  kClientData = 15,
-  kSpawnBaseline = 22,
-  kSetPause = 24,
-  kCdTrack = 32,
-  kRoomType = 37,
-  kNewUserMessage = 39,
-  kPacketEntities = 40,
-  kDeltaPacketEntities = 41,
-  kNewMoveVars = 44,
-  kTimeScale = 55,
-};
 
 StateTable EntityTableOf(const DemoState& state, int number, bool custom) {
   if (custom) return kCustomEntityTable;

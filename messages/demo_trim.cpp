@@ -13,6 +13,7 @@
 #include "demo/demo_structure.h"
 #include "demo/demo_summary.h"
 #include "messages/demo_state.h"
+#include "messages/server_message_ids.h"
 
 namespace {
 
@@ -30,31 +31,6 @@ constexpr uint8_t kStartFrame = 2;
 constexpr uint8_t kNextSectionFrame = 5;
 constexpr size_t kMostSentFields = 7 * 8;  // seven bytes of mask
 constexpr uint8_t kVariableSize = 255;
-
-enum MessageId : uint8_t {
-  kSetView = 5,
-  kTime = 7,
-  kServerInfo = 11,
-  kLightStyle = 12,
-  kUserInfo = 13,
-  kDeltaDescription = 14,
-  kClientData = 15,
-  kPings = 17,
-  kSpawnStatic = 20,
-  kSpawnBaseline = 22,
-  kSetPause = 24,
-  kCdTrack = 32,
-  kDecalName = 36,
-  kRoomType = 37,
-  kNewUserMessage = 39,
-  kPacketEntities = 40,
-  kDeltaPacketEntities = 41,
-  kResourceList = 43,
-  kNewMoveVars = 44,
-  kCustomization = 46,
-  kDirector = 51,
-  kTimeScale = 55,
-};
 
 // The frames of the playback that the copy keeps: from the first network
 // frame at or after from through the last frame at or before to.
