@@ -258,43 +258,4 @@ TEST_F(DemoFolderTest, RecursiveInspectionIsTheFilesOneByOne) {
   }
 }
 
-TEST_F(DemoFolderTest, FoldersWithAndWithoutTheOption) {
-  std::vector<TreeEntry> entries = {{"good.dem", Kind::kFile, "", true, ""},
-                                    {"empty", Kind::kFolder, "", false, ""},
-                                    {"empty/notes.txt", Kind::kFile, "", false, ""}};
-  if (PermissionsHold()) entries.push_back({"locked", Kind::kLockedFolder, "", false, ""});
-  MakeTree(entries);
-  const std::string good = Path("good.dem");
-  const std::string goodRun = Inspect({"--json", good}).out;
-  const struct {
-    std::vector<std::string> args;
-    int status;
-    std::string err;
-    bool printsGood;
-  } cases[] = {
-      {{"--json", Path("empty"), good},
-       1,
-       Path("empty") + ": is a folder; -r inspects the demos in it\n",
-       true},
-      {{"--json", "-r", Path("empty"), good}, 0, "", true},
-      {{"--recursive", "--json", good}, 0, "", true},
-      {{"--json", "-r", Path("missing")},
-       1,
-       Path("missing") + ": Could not open demofile.\n",
-       false},
-      {{"-r", "--json", Path("locked"), good},
-       1,
-       Path("locked") + ": " + strerror(EACCES) + "\n",
-       true},
-  };
-  for (const auto& c : cases) {
-    if (c.args[2] == Path("locked") && !PermissionsHold()) continue;
-    const ToolRun run = Inspect(c.args);
-    EXPECT_EQ(run.status, c.status) << testing::PrintToString(c.args);
-    EXPECT_EQ(run.err, c.err) << testing::PrintToString(c.args);
-    EXPECT_EQ(run.out, c.printsGood ? goodRun : "") << testing::PrintToString(c.args);
-  }
-  EXPECT_NE(Inspect({"--help"}).out.find("-r, --recursive"), std::string::npos);
-}
-
 }  // namespace
