@@ -85,22 +85,32 @@ bool IsDeltaString(const DeltaFieldDescription& field) {
   return (field.type & kDeltaString) != 0;
 }
 
+const std::string& DeltaRecord::Text(size_t field) const {
+  static const std::string kNone;
+  return field < texts.size() ? texts[field] : kNone;
+}
+
+std::string& DeltaRecord::TextToSet(size_t field) {
+  if (texts.size() < bits.size()) texts.resize(bits.size());
+  return texts[field];
+}
+
 DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, DeltaRecord* record,
                       DeltaFields* sent) {
   const size_t fields = table.fields.size();
-  record->resize(fields);
+  record->bits.resize(fields);
+  if (!record->texts.empty()) record->texts.resize(fields);
   if (!ReadMask(in, fields, sent)) return DeltaRead::kFieldPastTable;
   if (in.failed()) return DeltaRead::kPastEnd;
   for (uint64_t left = sent->mask; left != 0 && !in.failed(); left &= left - 1) {
     const size_t i = static_cast<size_t>(__builtin_ctzll(left));
     const DeltaFieldDescription& field = table.fields[i];
-    DeltaValue& value = (*record)[i];
     if (IsDeltaString(field)) {
-      ReadBitString(in, &value.text);
+      ReadBitString(in, &record->TextToSet(i));
     } else if (DeltaValueBits(field) > 32) {
       return DeltaRead::kValueTooWide;
     } else {
-      value.bits = in.Bits(DeltaValueBits(field));
+      record->bits[i] = in.Bits(DeltaValueBits(field));
     }
   }
   return in.failed() ? DeltaRead::kPastEnd : DeltaRead::kRead;
@@ -112,13 +122,13 @@ void EncodeDelta(BitWriter& out, const DeltaDescription& table, const DeltaRecor
   for (unsigned i = 0; i < sent.maskBytes; ++i) out.Bits((sent.mask >> (8 * i)) & 0xFF, 8);
   for (uint64_t left = sent.mask; left != 0; left &= left - 1) {
     const size_t i = static_cast<size_t>(__builtin_ctzll(left));
-    const DeltaValue& value = record[i];
     if (IsDeltaString(table.fields[i])) {
-      out.BitString(value.text.c_str(), strlen(value.text.c_str()));
+      const std::string& text = record.Text(i);
+      out.BitString(text.c_str(), strlen(text.c_str()));
     } else {
       // Past 32 bits a value has no bits but zeros.
       const unsigned width = DeltaValueBits(table.fields[i]);
-      out.Bits(value.bits, std::min(width, 32u));
+      out.Bits(record.bits[i], std::min(width, 32u));
       for (unsigned left = width > 32 ? width - 32 : 0; left > 0; left -= std::min(left, 32u)) {
         out.Bits(0, std::min(left, 32u));
       }
@@ -132,8 +142,8 @@ DeltaFields ChangedFields(const DeltaDescription& table, const DeltaRecord& reco
   const size_t fields = std::min(table.fields.size(), kMostSentFields);
   for (size_t i = 0; i < fields; ++i) {
     const bool differs = IsDeltaString(table.fields[i])
-                             ? !SameIgnoringAsciiCase(record[i].text, base[i].text)
-                             : record[i].bits != base[i].bits;
+                             ? !SameIgnoringAsciiCase(record.Text(i), base.Text(i))
+                             : record.bits[i] != base.bits[i];
     if (differs) {
       changed.mask |= uint64_t{1} << i;
       changed.maskBytes = static_cast<unsigned>(i / 8 + 1);

@@ -41,14 +41,19 @@ struct DeltaDescription {
   std::vector<DeltaFieldDescription> fields;
 };
 
-// A field's value: the bits it is sent in, or a string's text.
-struct DeltaValue {
-  uint32_t bits = 0;
-  std::string text;
+// The values of a record, one for each field of a table in its order: the
+// bits each is sent in, and a string field's text. texts is sized only once a
+// string is read into it, so that records of tables without strings copy as
+// plain numbers. All zero and empty is the base of a delta from nothing.
+struct DeltaRecord {
+  DeltaRecord() = default;
+  explicit DeltaRecord(size_t fields) : bits(fields) {}
+  size_t size() const { return bits.size(); }
+  const std::string& Text(size_t field) const;  // empty where none was read
+  std::string& TextToSet(size_t field);
+  std::vector<uint32_t> bits;
+  std::vector<std::string> texts;
 };
-// One value for each field of a table, in its order; all zero and empty is
-// the base of a delta from nothing.
-using DeltaRecord = std::vector<DeltaValue>;
 
 // Which fields a delta sends: bit i for field i, in mask bytes that the
 // delta states (the game states as few as hold its last field).

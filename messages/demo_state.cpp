@@ -41,7 +41,7 @@ bool SameEncoding(const DeltaFieldDescription& a, const DeltaFieldDescription& b
 StateRecord Converted(const StateRecord& base, const DeltaDescription& from,
                       const DeltaDescription& to) {
   StateRecord record;
-  record.values.resize(to.fields.size());
+  record.values = DeltaRecord(to.fields.size());
   record.clocks.resize(to.fields.size());
   for (size_t j = 0; j < to.fields.size(); ++j) {
     const DeltaFieldDescription& field = to.fields[j];
@@ -49,11 +49,13 @@ StateRecord Converted(const StateRecord& base, const DeltaDescription& from,
       const DeltaFieldDescription& was = from.fields[i];
       if (was.offset != field.offset || IsDeltaString(was) != IsDeltaString(field)) continue;
       record.clocks[j] = base.clocks[i];
-      if (IsDeltaString(field) || SameEncoding(was, field)) {
-        record.values[j] = base.values[i];
+      if (IsDeltaString(field)) {
+        if (!base.values.Text(i).empty()) record.values.TextToSet(j) = base.values.Text(i);
+      } else if (SameEncoding(was, field)) {
+        record.values.bits[j] = base.values.bits[i];
       } else {
-        const double number = DeltaNumber(was, base.values[i].bits, base.clocks[i]);
-        record.values[j].bits = DeltaBitsOf(field, number, base.clocks[i]);
+        const double number = DeltaNumber(was, base.values.bits[i], base.clocks[i]);
+        record.values.bits[j] = DeltaBitsOf(field, number, base.clocks[i]);
       }
       break;
     }
@@ -79,7 +81,7 @@ SharedRecord DecodeRecord(BitReader& in, DemoStateReader* reader, StateTable tab
   if (DecodeDelta(in, description, &record->values, &sent) != DeltaRead::kRead) return nullptr;
   record->clocks.resize(record->values.size());
   for (uint64_t left = sent.mask; left != 0; left &= left - 1) {
-    record->clocks[static_cast<size_t>(__builtin_ctzll(left))] = state.clock;
+    record->clocks[static_cast<size_t>(__builtin_ctzll(left))] = static_cast<float>(state.clock);
   }
   return record;
 }
@@ -485,23 +487,24 @@ bool SameRecord(const DeltaDescription& table, const StateRecord* x, const State
   const StateRecord& b = y != nullptr ? *y : kZeros;
   for (size_t i = 0; i < table.fields.size(); ++i) {
     const DeltaFieldDescription& field = table.fields[i];
-    const DeltaValue none;
-    const DeltaValue& u = i < a.values.size() ? a.values[i] : none;
-    const DeltaValue& v = i < b.values.size() ? b.values[i] : none;
+    const uint32_t u = i < a.values.size() ? a.values.bits[i] : 0;
+    const uint32_t v = i < b.values.size() ? b.values.bits[i] : 0;
     const double uClock = i < a.clocks.size() ? a.clocks[i] : 0;
     const double vClock = i < b.clocks.size() ? b.clocks[i] : 0;
     if (IsDeltaString(field)) {
-      if (u.text == v.text) continue;
+      const std::string& t = a.values.Text(i);
+      const std::string& w = b.values.Text(i);
+      if (t == w) continue;
       return Differs(difference, FormatText("%s %s: \"%s\" against \"%s\"", what.c_str(),
-                                            field.name.c_str(), u.text.c_str(), v.text.c_str()));
+                                            field.name.c_str(), t.c_str(), w.c_str()));
     }
-    const double n = DeltaNumber(field, u.bits, uClock);
-    const double m = DeltaNumber(field, v.bits, vClock);
+    const double n = DeltaNumber(field, u, uClock);
+    const double m = DeltaNumber(field, v, vClock);
     const bool window = (field.type & (kDeltaTimeWindow8 | kDeltaTimeWindowBig)) != 0;
     const double step = (field.type & kDeltaTimeWindow8) != 0 ? 0.01
                         : field.preMultiplier != 0            ? 1 / field.preMultiplier
                                                               : 1;
-    const bool same = window ? std::fabs(n - m) < step / 2 : u.bits == v.bits;
+    const bool same = window ? std::fabs(n - m) < step / 2 : u == v;
     if (!same) {
       return Differs(difference,
                      FormatText("%s %s: %g against %g", what.c_str(), field.name.c_str(), n, m));

@@ -31,10 +31,11 @@ enum StateTable : uint8_t {
 const char* StateTableName(StateTable table);
 
 // A record as last sent. A time-window field's bits count back from the
-// message clock (svc_time) that it came with, kept beside it by field.
+// message clock (svc_time, a float) that it came with, kept beside it by
+// field.
 struct StateRecord {
   DeltaRecord values;
-  std::vector<double> clocks;
+  std::vector<float> clocks;
 };
 // Frames share the records that did not change between them.
 using SharedRecord = std::shared_ptr<const StateRecord>;

@@ -212,13 +212,12 @@ uint32_t WindowBits(const DeltaFieldDescription& field, double time, double cloc
 
 const StateRecord kZeros;
 
-DeltaValue ValueOf(const StateRecord& record, size_t i) {
-  return i < record.values.size() ? record.values[i] : DeltaValue();
+uint32_t BitsOf(const StateRecord& record, size_t i) {
+  return i < record.values.size() ? record.values.bits[i] : 0;
 }
 
 double TimeOf(const DeltaFieldDescription& field, const StateRecord& record, size_t i) {
-  return DeltaNumber(field, ValueOf(record, i).bits,
-                     i < record.clocks.size() ? record.clocks[i] : 0);
+  return DeltaNumber(field, BitsOf(record, i), i < record.clocks.size() ? record.clocks[i] : 0);
 }
 
 // A delta that makes record from base, or from whatever the reader starts
@@ -230,16 +229,18 @@ void WriteRecord(BitWriter& out, const DeltaDescription& table, const StateRecor
   DeltaFields sent;
   for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
     const DeltaFieldDescription& field = table.fields[i];
-    values[i] = ValueOf(record, i);
     bool differs = base == nullptr;
     if (IsTimeWindow(field)) {
       const double time = TimeOf(field, record, i);
       differs = differs || std::fabs(time - TimeOf(field, *base, i)) >= 0.5 / WindowScale(field);
-      values[i].bits = WindowBits(field, time, clock);
-    } else if (!differs && IsDeltaString(field)) {
-      differs = values[i].text != ValueOf(*base, i).text;
-    } else if (!differs) {
-      differs = values[i].bits != ValueOf(*base, i).bits;
+      values.bits[i] = WindowBits(field, time, clock);
+    } else if (IsDeltaString(field)) {
+      const std::string& text = record.values.Text(i);
+      differs = differs || text != base->values.Text(i);
+      if (!text.empty()) values.TextToSet(i) = text;
+    } else {
+      values.bits[i] = BitsOf(record, i);
+      differs = differs || values.bits[i] != BitsOf(*base, i);
     }
     if (differs) {
       sent.mask |= uint64_t{1} << i;

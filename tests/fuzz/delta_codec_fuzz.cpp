@@ -55,11 +55,11 @@ void CheckDescription(const DeltaDescription& table) {
   out.Short(static_cast<int16_t>(table.fields.size()));
   for (const DeltaFieldDescription& field : table.fields) {
     DeltaRecord record(described.fields.size());
-    record[0].bits = field.type;
-    record[1].text = field.name;
-    record[4].bits = field.bits;
-    record[5].bits = DeltaBitsOf(described.fields[5], field.preMultiplier, 0);
-    record[6].bits = DeltaBitsOf(described.fields[6], field.postMultiplier, 0);
+    record.bits[0] = field.type;
+    record.TextToSet(1) = field.name;
+    record.bits[4] = field.bits;
+    record.bits[5] = DeltaBitsOf(described.fields[5], field.preMultiplier, 0);
+    record.bits[6] = DeltaBitsOf(described.fields[6], field.postMultiplier, 0);
     EncodeDelta(out, described, record,
                 ChangedFields(described, record, DeltaRecord(described.fields.size())));
   }
@@ -103,8 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     DeltaFields resent;
     if (DecodeDelta(back, table, &again, &resent) != DeltaRead::kRead) Fail("changes unread");
     for (size_t i = 0; i < record.size(); ++i) {
-      if (again[i].bits != record[i].bits ||
-          strcasecmp(again[i].text.c_str(), record[i].text.c_str()) != 0) {
+      if (again.bits[i] != record.bits[i] ||
+          strcasecmp(again.Text(i).c_str(), record.Text(i).c_str()) != 0) {
         Fail("changes read back as another record");
       }
     }

@@ -182,7 +182,7 @@ DeltaRecord CheckDelta(Differential* d, BitReader& in, const uint8_t* bytes, con
   DeltaFields resent;
   DecodeDelta(back, table, &again, &resent);
   for (size_t i = 0; i < record.size(); ++i) {
-    if (again[i].bits != record[i].bits || again[i].text != record[i].text) {
+    if (again.bits[i] != record.bits[i] || again.Text(i) != record.Text(i)) {
       Mismatch(d, what, table.name + " of changed fields");
     }
   }
@@ -218,13 +218,13 @@ void CheckDeltasIn(Differential* d, const SeenMessage& m) {
       for (const DeltaFieldDescription& field : table.fields) {
         const DeltaRecord r = CheckDelta(d, in, body, "svc_deltadescription", described);
         const DeltaFieldDescription same = {
-            r[1].text,
-            r[0].bits,
-            static_cast<uint16_t>(r[2].bits),
-            static_cast<uint8_t>(r[3].bits),
-            static_cast<uint8_t>(r[4].bits),
-            static_cast<float>(DeltaNumber(described.fields[5], r[5].bits, 0)),
-            static_cast<float>(DeltaNumber(described.fields[6], r[6].bits, 0))};
+            r.Text(1),
+            r.bits[0],
+            static_cast<uint16_t>(r.bits[2]),
+            static_cast<uint8_t>(r.bits[3]),
+            static_cast<uint8_t>(r.bits[4]),
+            static_cast<float>(DeltaNumber(described.fields[5], r.bits[5], 0)),
+            static_cast<float>(DeltaNumber(described.fields[6], r.bits[6], 0))};
         if (same.name != field.name || same.type != field.type || same.offset != field.offset ||
             same.size != field.size || same.bits != field.bits ||
             same.preMultiplier != field.preMultiplier ||

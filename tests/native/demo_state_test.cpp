@@ -108,13 +108,13 @@ Message Description(const DeltaDescription& table) {
   const DeltaDescription& described = FieldDescriptionTable();
   for (const DeltaFieldDescription& f : table.fields) {
     DeltaRecord r(described.fields.size());
-    r[0].bits = f.type;
-    r[1].text = f.name;
-    r[2].bits = f.offset;
-    r[3].bits = f.size;
-    r[4].bits = f.bits;
-    r[5].bits = static_cast<uint32_t>(f.preMultiplier * 4000);
-    r[6].bits = static_cast<uint32_t>(f.postMultiplier * 4000);
+    r.bits[0] = f.type;
+    r.TextToSet(1) = f.name;
+    r.bits[2] = f.offset;
+    r.bits[3] = f.size;
+    r.bits[4] = f.bits;
+    r.bits[5] = static_cast<uint32_t>(f.preMultiplier * 4000);
+    r.bits[6] = static_cast<uint32_t>(f.postMultiplier * 4000);
     EncodeDelta(out, described, r, ChangedFields(described, r, DeltaRecord(r.size())));
   }
   return out.bytes();
@@ -126,7 +126,7 @@ void Delta(BitWriter& out, const DeltaDescription& table, const std::vector<int>
   DeltaFields sent;
   for (size_t i = 0; i < values.size(); ++i) {
     if (values[i] < 0) continue;
-    record[i].bits = static_cast<uint32_t>(values[i]);
+    record.bits[i] = static_cast<uint32_t>(values[i]);
     sent.mask |= uint64_t{1} << i;
     sent.maskBytes = 1;
   }
@@ -251,15 +251,15 @@ std::string Shown(const DemoState& state) {
   std::string shown = state.entities == nullptr ? "none" : "";
   for (const EntityState& e : state.entities != nullptr ? *state.entities : EntityList()) {
     shown += (shown.empty() ? "" : " ") + std::to_string(e.number) + "=" +
-             (e.table == kCustomEntityTable ? "c" : "") + std::to_string(e.record->values[0].bits) +
-             "/" + std::to_string(e.record->values[1].bits);
+             (e.table == kCustomEntityTable ? "c" : "") + std::to_string(e.record->values.bits[0]) +
+             "/" + std::to_string(e.record->values.bits[1]);
   }
   if (state.client == nullptr) return shown;
-  shown += " h" + std::to_string(state.client->data->values[0].bits);
+  shown += " h" + std::to_string(state.client->data->values.bits[0]);
   for (int i = 0; i < kWeaponSlots; ++i) {
     if (state.client->weapons[i] == nullptr) continue;
     shown +=
-        " w" + std::to_string(i) + "=" + std::to_string(state.client->weapons[i]->values[0].bits);
+        " w" + std::to_string(i) + "=" + std::to_string(state.client->weapons[i]->values.bits[0]);
   }
   return shown;
 }

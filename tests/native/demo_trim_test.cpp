@@ -54,12 +54,12 @@ std::shared_ptr<const EntityList> Clamped(const DemoState& state, double cut) {
       const DeltaFieldDescription& f = table.fields[i];
       const bool small = (f.type & kDeltaTimeWindow8) != 0;
       if ((!small && (f.type & kDeltaTimeWindowBig) == 0) || record->clocks[i] >= cut) continue;
-      const double steps = (cut - DeltaNumber(f, record->values[i].bits, record->clocks[i])) *
+      const double steps = (cut - DeltaNumber(f, record->values.bits[i], record->clocks[i])) *
                            (small ? 100 : f.preMultiplier);
       const double largest = std::ldexp(1.0, static_cast<int>(DeltaValueBits(f)) - 1) - 1;
       if (std::fabs(steps) <= largest) continue;
-      record->values[i].bits = static_cast<uint32_t>(largest) << 1 | (steps < 0 ? 1 : 0);
-      record->clocks[i] = cut;
+      record->values.bits[i] = static_cast<uint32_t>(largest) << 1 | (steps < 0 ? 1 : 0);
+      record->clocks[i] = static_cast<float>(cut);
     }
     entity.record = record;
   }
