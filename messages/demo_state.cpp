@@ -255,7 +255,8 @@ void StartAgain(DemoState& state) {
 
 int HudKindOf(const std::string& name);
 
-bool ReadNewUserMessage(DemoState& state, BitReader& in) {
+bool ReadNewUserMessage(DemoStateReader* reader, BitReader& in) {
+  DemoState& state = reader->state;
   const uint8_t id = in.Byte();
   const uint8_t size = in.Byte();
   const uint8_t* name = in.Take(16);
@@ -266,6 +267,7 @@ bool ReadNewUserMessage(DemoState& state, BitReader& in) {
   message.name.assign(reinterpret_cast<const char*>(name),
                       strnlen(reinterpret_cast<const char*>(name), 16));
   message.hudKind = HudKindOf(message.name);
+  if (id >= kFirstUserMessage) reader->wanted[id] = message.hudKind >= 0;
   return true;
 }
 
@@ -417,7 +419,7 @@ bool ReadStateMessage(DemoStateReader* reader, const SeenMessage& message) {
     case kSetPause: outside.paused = in.Byte(); break;
     case kCdTrack: outside.cdTrack = {{message.bytes[1], message.bytes[2]}}; break;
     case kRoomType: outside.roomType = in.Short(); break;
-    case kNewUserMessage: return ReadNewUserMessage(state, in);
+    case kNewUserMessage: return ReadNewUserMessage(reader, in);
     case kPacketEntities:
     case kDeltaPacketEntities:
       return ReadPacketEntities(reader, in, id == kPacketEntities, message.instancedBaselines);
@@ -622,11 +624,22 @@ const StateFrame* RingFrame(const DemoState& state, uint32_t sequence) {
   return slot.filled && slot.sequence == sequence ? &slot : nullptr;
 }
 
+std::array<bool, 256> DemoStateReader::StateMessageIds() {
+  std::array<bool, 256> ids{};
+  for (uint8_t id : {kTime, kSetView, kServerInfo, kLightStyle, kUserInfo, kDeltaDescription,
+                     kClientData, kSpawnBaseline, kSetPause, kCdTrack, kRoomType, kNewUserMessage,
+                     kPacketEntities, kDeltaPacketEntities, kNewMoveVars, kTimeScale}) {
+    ids[id] = true;
+  }
+  return ids;  // user messages join as they are registered, where the HUD keeps them
+}
+
 MessageWatcher DemoStateWatcher(DemoStateReader* reader) {
   MessageWatcher watcher;
   watcher.seen = SeeMessage;
   watcher.frameRead = EndFrame;
   watcher.context = reader;
+  watcher.wanted = reader->wanted.data();
   return watcher;
 }
 

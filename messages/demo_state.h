@@ -129,7 +129,7 @@ const StateFrame* RingFrame(const DemoState& state, uint32_t sequence);
 
 struct DemoStateCounts {
   uint64_t frames = 0;  // network frames
-  uint64_t messages = 0;
+  uint64_t messages = 0;  // that change the state
   uint64_t fullUpdates = 0;
   uint64_t deltaUpdates = 0;
   uint64_t deltasBeforeFull = 0;  // before any full update: nothing to resolve against
@@ -151,6 +151,10 @@ struct DemoStateReader {
   void (*frameDone)(void* context, const DemoState& state, const SeenFrame& frame) = nullptr;
   void* context = nullptr;
   bool inFrame = false;  // a frame's messages are being shown
+  // By id, the messages that change the state: the watcher's wanted ids. A
+  // caller that watches more through it may add its own.
+  std::array<bool, 256> wanted = StateMessageIds();
+  static std::array<bool, 256> StateMessageIds();
 };
 
 // The watcher that builds reader's state, for a MessageReader of one's own.

@@ -99,43 +99,54 @@ struct TrimWalk {
   bool mapChange = false;
 };
 
+// The ids of the messages before the cut that the copy carries, or that
+// stop it (a new server).
+constexpr uint8_t kCarriedIds[] = {kDeltaDescription, kNewUserMessage, kDecalName,  kDirector,
+                                   kResourceList,     kPings,          kSpawnBaseline,
+                                   kSpawnStatic,      kCustomization,  kServerInfo};
+// Those after it that may delta from a frame before it.
+constexpr uint8_t kDeltaIds[] = {kDeltaPacketEntities, kClientData};
+
+// At the cut the state is kept; from there on only the kept frames' bases
+// are looked for.
 void PassCut(TrimWalk* walk, uint64_t frameAt) {
   if (walk->cutPassed || frameAt < walk->cutAt) return;
   walk->cutPassed = true;
   walk->atCut = walk->reader.state;
   walk->firstKept = LoadLe32(walk->demo + walk->cutAt + kSequenceAt);
+  walk->reader.wanted.fill(false);
+  for (uint8_t id : kDeltaIds) walk->reader.wanted[id] = true;
 }
 
 // The key a message is carried by; empty for those that are not carried
 // (one-shot, or kept in the state). Server commands are never carried.
 std::string CarriedKey(const SeenMessage& message, uint64_t arrival) {
   const uint8_t id = message.bytes[0];
-  const std::string kind = std::to_string(id) + ":";
+  auto key = [id](const std::string& within) { return std::to_string(id) + ":" + within; };
   switch (id) {
     case kDeltaDescription:
-      return kind + std::string(reinterpret_cast<const char*>(message.bytes + 1),
-                                strnlen(reinterpret_cast<const char*>(message.bytes + 1),
-                                        message.size - 1));
+      return key(std::string(reinterpret_cast<const char*>(message.bytes + 1),
+                             strnlen(reinterpret_cast<const char*>(message.bytes + 1),
+                                     message.size - 1)));
     case kNewUserMessage:
-    case kDecalName: return kind + std::to_string(message.size > 1 ? message.bytes[1] : 0);
-    case kDirector: return kind + std::to_string(message.size > 2 ? message.bytes[2] : 0);
+    case kDecalName: return key(std::to_string(message.size > 1 ? message.bytes[1] : 0));
+    case kDirector: return key(std::to_string(message.size > 2 ? message.bytes[2] : 0));
     case kResourceList:
-    case kPings: return kind;
+    case kPings: return key(std::string());
     case kSpawnBaseline:
     case kSpawnStatic:
-    case kCustomization: return kind + std::to_string(arrival);  // each, in order
+    case kCustomization: return key(std::to_string(arrival));  // each, in order
     default: return std::string();
   }
 }
 
 void NotePlaybackMessage(TrimWalk* walk, const SeenMessage& message) {
   if (message.bytes[0] == kServerInfo) walk->mapChange = true;
-  const uint64_t arrival = walk->arrivals++;
-  const std::string key = CarriedKey(message, arrival);
+  const std::string key = CarriedKey(message, walk->arrivals);
   if (key.empty()) return;
   CarriedMessage& kept = walk->carried[key];
   kept.bytes.assign(message.bytes, message.bytes + message.size);
-  kept.order = arrival;
+  kept.order = walk->arrivals++;
 }
 
 // A kept frame's update or client data that deltas from a frame before the cut.
@@ -161,18 +172,21 @@ void SeeMessage(void* context, const SeenMessage& message) {
   auto* walk = static_cast<TrimWalk*>(context);
   const uint64_t frameAt = static_cast<uint64_t>(message.frame - walk->demo);
   PassCut(walk, frameAt);
-  if (walk->cutPassed) {
-    NoteBase(walk, message);
-  } else if (frameAt >= walk->playbackBegin) {
-    NotePlaybackMessage(walk, message);
-  }
+  if (walk->cutPassed) return NoteBase(walk, message);
+  if (frameAt >= walk->playbackBegin) NotePlaybackMessage(walk, message);
   walk->stateWatcher.seen(walk->stateWatcher.context, message);
 }
 
 void ReadFrame(void* context, const SeenFrame& frame) {
   auto* walk = static_cast<TrimWalk*>(context);
   PassCut(walk, frame.offset);
-  walk->stateWatcher.frameRead(walk->stateWatcher.context, frame);
+  if (!walk->cutPassed) return walk->stateWatcher.frameRead(walk->stateWatcher.context, frame);
+  // A delta reaches at most 63 frames back: past that none names a frame
+  // before the cut, and the rest is read only to know it reads.
+  const uint32_t sequence = LoadLe32(frame.bytes + kSequenceAt);
+  if (static_cast<int32_t>(sequence - walk->firstKept) >= static_cast<int32_t>(kRingFrames)) {
+    walk->reader.wanted.fill(false);
+  }
 }
 
 // After each frame before the cut: its head, and whether it is the last
@@ -477,8 +491,9 @@ TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
   walk.stateWatcher = DemoStateWatcher(&walk.reader);
   walk.reader.frameDone = FrameDone;
   walk.reader.context = &walk;
+  for (uint8_t id : kCarriedIds) walk.reader.wanted[id] = true;
   MessageReader messages;
-  messages.watcher = {SeeMessage, ReadFrame, &walk};
+  messages.watcher = {SeeMessage, ReadFrame, &walk, walk.reader.wanted.data()};
   const WindowReader also = MessageWindowReader(&messages);
   InspectDemo(bytes, size, &also);
   const MessagesRead read = MessageReaderResult(&messages).read;

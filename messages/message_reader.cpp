@@ -1,6 +1,7 @@
 #include "messages/message_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -161,6 +162,7 @@ using EntitySet = uint64_t[kSetWords];
 struct MessageReaderState {
   bool readsMessages = false;
   MessageWatcher watcher;
+  const bool* wanted = nullptr;  // by id, where watched
   // The frames.
   std::vector<FrameRange> ranges;
   size_t range = 0;
@@ -762,9 +764,9 @@ bool ReadMessage(Block& b) {
 }
 
 // Watched or not, each its own code: a call in the loop would slow the
-// stepping over of messages even when never made. A watched block shows
-// every message, so none is stepped over. False where the block was not
-// read to its end.
+// stepping over of messages even when never made. A watched block reads
+// through the messages its watcher wants and shows them. False where the
+// block was not read to its end.
 template <bool kWatched>
 bool ReadBlock(MessageReaderState* state, const uint8_t* frame, size_t frameSize, double time,
                uint64_t frameOffset) {
@@ -776,8 +778,9 @@ bool ReadBlock(MessageReaderState* state, const uint8_t* frame, size_t frameSize
   for (int index = 1;; ++index) {
     // Most messages need nothing but stepping over: runs of them cost a
     // lookup each, however short they are.
-    for (; !kWatched; ++index) {
-      const int skip = at < size ? state->skipSize[bytes[at]] : kNotSkipped;
+    for (;; ++index) {
+      int skip = at < size ? state->skipSize[bytes[at]] : kNotSkipped;
+      if (kWatched && at < size && state->wanted[bytes[at]]) skip = kNotSkipped;
       // Where the body is empty the next message's place does not wait for
       // this one's id: the processor runs ahead.
       if (skip == 0) {
@@ -808,7 +811,7 @@ bool ReadBlock(MessageReaderState* state, const uint8_t* frame, size_t frameSize
                      static_cast<unsigned long long>(frameOffset), index, b.fault.c_str()));
       return false;
     }
-    if (kWatched) {
+    if (kWatched && state->wanted[b.id]) {
       state->watcher.seen(state->watcher.context,
                           {bytes + at, b.in.BytePosition() - at, sequence, state->maxClients,
                            state->instancedBaselines, state->hltv, frame});
@@ -944,6 +947,12 @@ void StartMessageReader(MessageReader* reader, const DemoStructure& found, ReadD
   reader->state.reset(new MessageReaderState);
   MessageReaderState* state = reader->state.get();
   state->watcher = reader->watcher;
+  static const std::array<bool, 256> kAll = [] {
+    std::array<bool, 256> all;
+    all.fill(true);
+    return all;
+  }();
+  state->wanted = reader->watcher.wanted != nullptr ? reader->watcher.wanted : kAll.data();
   for (int id = 0; id < 256; ++id) {
     state->skipSize[id] = id < kFirstUserMessage ? kEngineMessages[id].fixedBody : kNotSkipped;
   }

@@ -42,6 +42,10 @@ struct MessageWatcher {
   void (*seen)(void* context, const SeenMessage& message) = nullptr;
   void (*frameRead)(void* context, const SeenFrame& frame) = nullptr;  // where seen is set
   void* context = nullptr;
+  // By id, the messages that seen is told of (none: all). The watcher may
+  // change them as it reads; the others are stepped over as an unwatched
+  // reader steps over them.
+  const bool* wanted = nullptr;
 };
 
 struct MessageReader {
