@@ -6,8 +6,6 @@
 
 namespace {
 
-constexpr unsigned kMostMaskBytes = 7;
-constexpr size_t kMostSentFields = kMostMaskBytes * 8;
 
 bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -97,10 +95,7 @@ std::string& DeltaRecord::TextToSet(size_t field) {
 
 DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, DeltaRecord* record,
                       DeltaFields* sent) {
-  const size_t fields = table.fields.size();
-  record->bits.resize(fields);
-  if (!record->texts.empty()) record->texts.resize(fields);
-  if (!ReadMask(in, fields, sent)) return DeltaRead::kFieldPastTable;
+  if (!ReadMask(in, table.fields.size(), sent)) return DeltaRead::kFieldPastTable;
   if (in.failed()) return DeltaRead::kPastEnd;
   for (uint64_t left = sent->mask; left != 0 && !in.failed(); left &= left - 1) {
     const size_t i = static_cast<size_t>(__builtin_ctzll(left));

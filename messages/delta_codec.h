@@ -5,6 +5,7 @@
 // Portable: no platform headers.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,17 +42,19 @@ struct DeltaDescription {
   std::vector<DeltaFieldDescription> fields;
 };
 
+// Seven bytes of mask name at most 56 fields: past them a table's fields are
+// never sent, and stay zero.
+constexpr size_t kMostSentFields = 56;
+
 // The values of a record, one for each field of a table in its order: the
-// bits each is sent in, and a string field's text. texts is sized only once a
-// string is read into it, so that records of tables without strings copy as
-// plain numbers. All zero and empty is the base of a delta from nothing.
+// bits each is sent in, and a string field's text. The bits are held in
+// place and texts is sized only once a string is read into it, so that a
+// record copies as one block. All zero and empty is the base of a delta from
+// nothing.
 struct DeltaRecord {
-  DeltaRecord() = default;
-  explicit DeltaRecord(size_t fields) : bits(fields) {}
-  size_t size() const { return bits.size(); }
   const std::string& Text(size_t field) const;  // empty where none was read
   std::string& TextToSet(size_t field);
-  std::vector<uint32_t> bits;
+  std::array<uint32_t, kMostSentFields> bits{};
   std::vector<std::string> texts;
 };
 

@@ -41,11 +41,9 @@ bool SameEncoding(const DeltaFieldDescription& a, const DeltaFieldDescription& b
 StateRecord Converted(const StateRecord& base, const DeltaDescription& from,
                       const DeltaDescription& to) {
   StateRecord record;
-  record.values = DeltaRecord(to.fields.size());
-  record.clocks.resize(to.fields.size());
-  for (size_t j = 0; j < to.fields.size(); ++j) {
+  for (size_t j = 0; j < to.fields.size() && j < kMostSentFields; ++j) {
     const DeltaFieldDescription& field = to.fields[j];
-    for (size_t i = 0; i < from.fields.size() && i < base.values.size(); ++i) {
+    for (size_t i = 0; i < from.fields.size() && i < kMostSentFields; ++i) {
       const DeltaFieldDescription& was = from.fields[i];
       if (was.offset != field.offset || IsDeltaString(was) != IsDeltaString(field)) continue;
       record.clocks[j] = base.clocks[i];
@@ -79,7 +77,6 @@ SharedRecord DecodeRecord(BitReader& in, DemoStateReader* reader, StateTable tab
   }
   DeltaFields sent;
   if (DecodeDelta(in, description, &record->values, &sent) != DeltaRead::kRead) return nullptr;
-  record->clocks.resize(record->values.size());
   for (uint64_t left = sent.mask; left != 0; left &= left - 1) {
     record->clocks[static_cast<size_t>(__builtin_ctzll(left))] = static_cast<float>(state.clock);
   }
@@ -150,6 +147,7 @@ bool ReadPacketEntities(DemoStateReader* reader, BitReader& in, bool full, int i
   static const EntityList kNoEntities;
   const EntityList& old = full ? kNoEntities : *base;
   auto made = std::make_shared<EntityList>();
+  made->reserve(std::min(old.size() + static_cast<size_t>(count), size_t{kEntityNumbers}));
   size_t next = 0;  // the first entity of the base not yet copied or named
   int number = 0;
   int lastNamed = -1;
@@ -489,10 +487,10 @@ bool SameRecord(const DeltaDescription& table, const StateRecord* x, const State
   const StateRecord& b = y != nullptr ? *y : kZeros;
   for (size_t i = 0; i < table.fields.size(); ++i) {
     const DeltaFieldDescription& field = table.fields[i];
-    const uint32_t u = i < a.values.size() ? a.values.bits[i] : 0;
-    const uint32_t v = i < b.values.size() ? b.values.bits[i] : 0;
-    const double uClock = i < a.clocks.size() ? a.clocks[i] : 0;
-    const double vClock = i < b.clocks.size() ? b.clocks[i] : 0;
+    const uint32_t u = i < kMostSentFields ? a.values.bits[i] : 0;
+    const uint32_t v = i < kMostSentFields ? b.values.bits[i] : 0;
+    const double uClock = i < kMostSentFields ? a.clocks[i] : 0;
+    const double vClock = i < kMostSentFields ? b.clocks[i] : 0;
     if (IsDeltaString(field)) {
       const std::string& t = a.values.Text(i);
       const std::string& w = b.values.Text(i);

@@ -35,7 +35,7 @@ const char* StateTableName(StateTable table);
 // field.
 struct StateRecord {
   DeltaRecord values;
-  std::vector<float> clocks;
+  std::array<float, kMostSentFields> clocks{};
 };
 // Frames share the records that did not change between them.
 using SharedRecord = std::shared_ptr<const StateRecord>;

@@ -29,7 +29,6 @@ constexpr size_t kNetworkProtocolAt = 12;
 constexpr uint8_t kNetworkFrame = 1;
 constexpr uint8_t kStartFrame = 2;
 constexpr uint8_t kNextSectionFrame = 5;
-constexpr size_t kMostSentFields = 7 * 8;  // seven bytes of mask
 constexpr uint8_t kVariableSize = 255;
 
 // The frames of the playback that the copy keeps: from the first network
@@ -227,11 +226,11 @@ uint32_t WindowBits(const DeltaFieldDescription& field, double time, double cloc
 const StateRecord kZeros;
 
 uint32_t BitsOf(const StateRecord& record, size_t i) {
-  return i < record.values.size() ? record.values.bits[i] : 0;
+  return i < kMostSentFields ? record.values.bits[i] : 0;
 }
 
 double TimeOf(const DeltaFieldDescription& field, const StateRecord& record, size_t i) {
-  return DeltaNumber(field, BitsOf(record, i), i < record.clocks.size() ? record.clocks[i] : 0);
+  return DeltaNumber(field, BitsOf(record, i), i < kMostSentFields ? record.clocks[i] : 0);
 }
 
 // A delta that makes record from base, or from whatever the reader starts
@@ -239,7 +238,7 @@ double TimeOf(const DeltaFieldDescription& field, const StateRecord& record, siz
 // again from clock, the prelude's svc_time.
 void WriteRecord(BitWriter& out, const DeltaDescription& table, const StateRecord& record,
                  const StateRecord* base, double clock) {
-  DeltaRecord values(table.fields.size());
+  DeltaRecord values;
   DeltaFields sent;
   for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
     const DeltaFieldDescription& field = table.fields[i];

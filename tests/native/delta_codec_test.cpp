@@ -160,7 +160,7 @@ void Mismatch(Differential* d, const char* what, const std::string& table) {
 DeltaRecord CheckDelta(Differential* d, BitReader& in, const uint8_t* bytes, const char* what,
                        const DeltaDescription& table) {
   const size_t from = in.BitPosition();
-  const DeltaRecord base(table.fields.size());
+  const DeltaRecord base;
   DeltaRecord record = base;
   DeltaFields sent;
   if (DecodeDelta(in, table, &record, &sent) != DeltaRead::kRead) {
@@ -181,7 +181,7 @@ DeltaRecord CheckDelta(Differential* d, BitReader& in, const uint8_t* bytes, con
   DeltaRecord again = base;
   DeltaFields resent;
   DecodeDelta(back, table, &again, &resent);
-  for (size_t i = 0; i < record.size(); ++i) {
+  for (size_t i = 0; i < kMostSentFields; ++i) {
     if (again.bits[i] != record.bits[i] || again.Text(i) != record.Text(i)) {
       Mismatch(d, what, table.name + " of changed fields");
     }

@@ -31,8 +31,7 @@ void CheckFrame(void* context, const DemoState& state, const SeenFrame&) {
   walk->mostEntities = std::max(walk->mostEntities, entities.size());
   for (size_t i = 0; i < entities.size(); ++i) {
     const EntityState& e = entities[i];
-    const bool sound = (i == 0 || entities[i - 1].number < e.number) &&
-                       e.record->values.size() == state.tables[e.table].fields.size();
+    const bool sound = i == 0 || entities[i - 1].number < e.number;
     if (!sound && walk->unordered++ == 0) {
       walk->firstProblem =
           "entity " + std::to_string(e.number) + " of " + std::to_string(state.sequence);
@@ -107,7 +106,7 @@ Message Description(const DeltaDescription& table) {
   out.Short(static_cast<int16_t>(table.fields.size()));
   const DeltaDescription& described = FieldDescriptionTable();
   for (const DeltaFieldDescription& f : table.fields) {
-    DeltaRecord r(described.fields.size());
+    DeltaRecord r;
     r.bits[0] = f.type;
     r.TextToSet(1) = f.name;
     r.bits[2] = f.offset;
@@ -115,14 +114,14 @@ Message Description(const DeltaDescription& table) {
     r.bits[4] = f.bits;
     r.bits[5] = static_cast<uint32_t>(f.preMultiplier * 4000);
     r.bits[6] = static_cast<uint32_t>(f.postMultiplier * 4000);
-    EncodeDelta(out, described, r, ChangedFields(described, r, DeltaRecord(r.size())));
+    EncodeDelta(out, described, r, ChangedFields(described, r, DeltaRecord()));
   }
   return out.bytes();
 }
 
 // A delta of the fields given in order, -1 for those not sent.
 void Delta(BitWriter& out, const DeltaDescription& table, const std::vector<int>& values) {
-  DeltaRecord record(table.fields.size());
+  DeltaRecord record;
   DeltaFields sent;
   for (size_t i = 0; i < values.size(); ++i) {
     if (values[i] < 0) continue;

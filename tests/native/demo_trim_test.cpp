@@ -50,7 +50,7 @@ std::shared_ptr<const EntityList> Clamped(const DemoState& state, double cut) {
   for (EntityState& entity : *clamped) {
     const DeltaDescription& table = state.tables[entity.table];
     auto record = std::make_shared<StateRecord>(*entity.record);
-    for (size_t i = 0; i < table.fields.size() && i < record->values.size(); ++i) {
+    for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
       const DeltaFieldDescription& f = table.fields[i];
       const bool small = (f.type & kDeltaTimeWindow8) != 0;
       if ((!small && (f.type & kDeltaTimeWindowBig) == 0) || record->clocks[i] >= cut) continue;
