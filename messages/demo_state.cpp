@@ -204,26 +204,31 @@ bool ReadPacketEntities(DemoStateReader* reader, BitReader& in, bool full, int i
 bool ReadClientData(DemoStateReader* reader, BitReader& in) {
   DemoState& state = reader->state;
   ++reader->counts.clientData;
-  auto made = std::make_shared<ClientState>();
+  ClientState made;
   if (in.Bit()) {
     const StateFrame* named =
         RingFrame(state, NamedSequence(state, static_cast<uint8_t>(in.Bits(8))));
     if (named != nullptr && named->client != nullptr) {
-      *made = *named->client;
+      made = *named->client;
     } else {
       ++reader->counts.clientMissingBases;
     }
   }
-  made->data = DecodeRecord(in, reader, kClientDataTable, made->data.get(), kClientDataTable);
-  if (made->data == nullptr) return false;
-  while (!in.failed() && in.Bit()) {
-    SharedRecord& weapon = made->weapons[in.Bits(6)];
-    weapon = DecodeRecord(in, reader, kWeaponTable, weapon.get(), kWeaponTable);
-    if (weapon == nullptr) return false;
+  made.data = DecodeRecord(in, reader, kClientDataTable, made.data.get(), kClientDataTable);
+  if (made.data == nullptr) return false;
+  if (!in.failed() && in.Bit()) {
+    auto weapons = made.weapons ? std::make_shared<WeaponRecords>(*made.weapons)
+                                : std::make_shared<WeaponRecords>();
+    do {
+      SharedRecord& weapon = (*weapons)[in.Bits(6)];
+      weapon = DecodeRecord(in, reader, kWeaponTable, weapon.get(), kWeaponTable);
+      if (weapon == nullptr) return false;
+    } while (!in.failed() && in.Bit());
+    made.weapons = std::move(weapons);
   }
   if (in.failed()) return false;
-  CurrentSlot(state).client = made;
-  state.client = std::move(made);
+  state.client = std::make_shared<const ClientState>(std::move(made));
+  CurrentSlot(state).client = state.client;
   return true;
 }
 
@@ -548,7 +553,7 @@ bool SameClient(const DemoState& a, const DemoState& b, std::string* difference)
     return false;
   }
   for (int i = 0; i < kWeaponSlots; ++i) {
-    if (!SameRecord(a.tables[kWeaponTable], x.weapons[i].get(), y.weapons[i].get(),
+    if (!SameRecord(a.tables[kWeaponTable], x.Weapon(i), y.Weapon(i),
                     FormatText("weapon %d", i), difference)) {
       return false;
     }

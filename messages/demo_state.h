@@ -48,9 +48,12 @@ struct EntityState {
 using EntityList = std::vector<EntityState>;  // by number, ascending
 
 constexpr int kWeaponSlots = 64;
+using WeaponRecords = std::array<SharedRecord, kWeaponSlots>;  // none: all zero
 struct ClientState {
-  SharedRecord data;                                 // clientdata_t
-  std::array<SharedRecord, kWeaponSlots> weapons{};  // none: all zero
+  SharedRecord data;  // clientdata_t
+  // Shared until a frame's client data lists a weapon; none: all zero.
+  std::shared_ptr<const WeaponRecords> weapons;
+  const StateRecord* Weapon(int slot) const { return weapons ? (*weapons)[slot].get() : nullptr; }
 };
 
 constexpr size_t kRingFrames = 64;

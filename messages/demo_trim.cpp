@@ -297,10 +297,10 @@ void WriteClientData(BitWriter& out, const DemoState& state, const ClientState& 
   WriteRecord(out, state.tables[kClientDataTable], client.data ? *client.data : kZeros, &kZeros,
               state.clock);
   for (int i = 0; i < kWeaponSlots; ++i) {
-    if (client.weapons[i] == nullptr) continue;
+    if (client.Weapon(i) == nullptr) continue;
     out.Bit(true);
     out.Bits(static_cast<uint32_t>(i), 6);
-    WriteRecord(out, state.tables[kWeaponTable], *client.weapons[i], &kZeros, state.clock);
+    WriteRecord(out, state.tables[kWeaponTable], *client.Weapon(i), &kZeros, state.clock);
   }
   out.Bit(false);
 }

@@ -256,9 +256,9 @@ std::string Shown(const DemoState& state) {
   if (state.client == nullptr) return shown;
   shown += " h" + std::to_string(state.client->data->values.bits[0]);
   for (int i = 0; i < kWeaponSlots; ++i) {
-    if (state.client->weapons[i] == nullptr) continue;
+    if (state.client->Weapon(i) == nullptr) continue;
     shown +=
-        " w" + std::to_string(i) + "=" + std::to_string(state.client->weapons[i]->values.bits[0]);
+        " w" + std::to_string(i) + "=" + std::to_string(state.client->Weapon(i)->values.bits[0]);
   }
   return shown;
 }
