@@ -80,6 +80,12 @@ struct HudMessage {
   double clock = 0;
   uint64_t order = 0;  // arrival, for sending them again in order
 };
+// When a timer (RoundTime, BarTime, BarTime2) runs out, in the clock of the
+// messages; none for the other messages. Its body, sent again at clock, with
+// the time left then.
+std::optional<double> TimerEnd(const HudMessage& message);
+std::vector<uint8_t> TimerBodyAt(const HudMessage& message, double clock);
+
 // By group (the message's name; "bomb" for BombDrop and BombPickup) and key
 // (the bytes that tell the player, team, icon, ammo, weapon or name).
 using HudMessages = std::map<std::pair<std::string, std::string>, HudMessage>;

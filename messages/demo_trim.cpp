@@ -324,7 +324,9 @@ void WriteHud(BitWriter& out, const DemoState& state) {
     }
     if (id == 256) continue;
     const uint8_t size = state.userMessages[id].size;
-    for (const std::vector<uint8_t>& body : message->bodies) {
+    std::vector<std::vector<uint8_t>> bodies = message->bodies;
+    if (TimerEnd(*message)) bodies = {TimerBodyAt(*message, state.clock)};
+    for (const std::vector<uint8_t>& body : bodies) {
       if (size == kVariableSize ? body.size() > 255 : body.size() != size) continue;
       out.Byte(static_cast<uint8_t>(id));
       if (size == kVariableSize) out.Byte(static_cast<uint8_t>(body.size()));

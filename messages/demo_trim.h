@@ -4,8 +4,9 @@
 // gives every frame that the kept frames delta from and the state outside
 // the entities at the cut, then the kept frames byte for byte but for their
 // time and host frame; a next-section frame and the directory.
-// Not carried yet: timers go as they came (RoundTime, BarTime: the seconds
-// they had when sent), pings, looping sounds, decals. Server commands
+// Timers (RoundTime, BarTime, BarTime2) go with the time left at the cut.
+// Not carried, as a recording started there would not have them: looping
+// sounds and decals from before the cut. Server commands
 // (svc_stufftext) from before the cut are never sent again. Portable: no
 // platform headers.
 #pragma once

@@ -479,4 +479,32 @@ TEST(DemoStateTest, SameStateNamesWhatLaterMessagesChanged) {
   }
 }
 
+// A timer that came at 10 s, sent again at another clock.
+TEST(DemoStateTest, TimersAreSentAgainWithTheTimeLeft) {
+  const struct {
+    const char* name;
+    std::vector<uint8_t> body;
+    double clock;
+    std::vector<uint8_t> again;
+  } cases[] = {
+      {"RoundTime", {30, 0}, 25.4, {15, 0}},
+      {"RoundTime", {0x2C, 0x01}, 10, {0x2C, 0x01}},    // 300 s, at once
+      {"BarTime", {3, 0}, 20, {0, 0}},                  // run out
+      {"BarTime2", {10, 0, 0, 0}, 15, {10, 0, 50, 0}},  // half of 10 s gone
+      {"BarTime2", {10, 0, 20, 0}, 14, {10, 0, 60, 0}},
+      {"RoundTime", {1, 2, 3}, 25, {1, 2, 3}},  // not a timer's body: as it came
+      {"Money", {30, 0}, 25, {30, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(c.clock));
+    const HudMessage message = {c.name, {c.body}, 10, 0};
+    EXPECT_EQ(TimerBodyAt(message, c.clock), c.again);
+    const HudMessage again = {c.name, {c.again}, c.clock, 0};
+    EXPECT_EQ(TimerEnd(message).has_value(), TimerEnd(again).has_value());
+    if (TimerEnd(message) && TimerEnd(message) > c.clock) {
+      EXPECT_NEAR(*TimerEnd(again), *TimerEnd(message), 0.5);
+    }
+  }
+}
+
 }  // namespace

@@ -6,8 +6,9 @@
 // frame leaves the state it leaves in the recording. The one difference
 // allowed: time-window values sent before the cut and lying outside the
 // window at the cut are held at its edge, as the server sends them to a
-// recording started there (trim-format.md 9.2). Timers go as they came, so
-// they compare equal. And a table of demos that are refused.
+// recording started there (trim-format.md 9.2). Timers, sent again with the
+// time left, compare by when they run out. And a table of demos that are
+// refused.
 #include <gtest/gtest.h>
 
 #include <cmath>
