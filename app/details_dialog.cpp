@@ -15,7 +15,7 @@
 #include "demo/repair_file.h"
 #include "game/playback.h"
 #include "messages/demo_details.h"
-#include "messages/demo_trim.h"
+#include "messages/trim_file.h"
 #include "messages/message_reader.h"
 
 namespace {
@@ -98,38 +98,14 @@ void TakeMomentOfCaretLine(HWND dialog) {
   }
 }
 
-// The part from "From" on, or none, with the reason shown.
-bool MakePart(HWND dialog, std::vector<uint8_t>* part, double* from) {
+// The moment typed in "From", or none, with the reason shown.
+bool ReadFrom(HWND dialog, double* from) {
   wchar_t typed[64] = L"";
   GetDlgItemTextW(dialog, IDC_TRIMFROM, typed, 64);
-  if (!ParseMoment(Utf8Text(typed), from)) {
-    ShowMessage("Type the moment to start from in \"From\", as m:ss or in seconds.",
-                MB_ICONWARNING);
-    return false;
-  }
-  DemoBytes demo;
-  const DemoFileStatus status = ReadDemoFile(shown.path, &demo);
-  if (status != DemoFileStatus::kRead) {
-    ShowMessage(DemoFileMessage(status), MB_ICONERROR);
-    return false;
-  }
-  std::string reason;
-  if (TrimDemo(demo.bytes.get(), demo.size, *from, -1, part, &reason) != TrimOutcome::kWritten) {
-    ShowMessage(("No part from " + ClockText(*from) + " can be made: " + reason).c_str(),
-                MB_ICONWARNING);
-    return false;
-  }
-  return true;
-}
-
-// A game that ran leaves the main window cleared: the details go with it.
-void PlayFrom(HWND dialog) {
-  std::vector<uint8_t> part;
-  double from = 0;
-  if (!MakePart(dialog, &part, &from)) return;
-  if (!PlayDemo(shown.owner, shown.path, &part)) return;
-  EnableWindow(GetDlgItem(shown.owner, IDC_DETAILS), FALSE);
-  EndDialog(dialog, IDOK);
+  if (ParseMoment(Utf8Text(typed), from)) return true;
+  ShowMessage("Type the moment to start from in \"From\", as m:ss or in seconds.",
+              MB_ICONWARNING);
+  return false;
 }
 
 std::string SavePartMessage(RepairFileStatus status) {
@@ -141,10 +117,37 @@ std::string SavePartMessage(RepairFileStatus status) {
   }
 }
 
-void SavePart(HWND dialog) {
-  std::vector<uint8_t> part;
+// Whether the part was made; why not, shown.
+bool PartMade(const TrimFileOutcome& made, double from) {
+  if (made.read != DemoFileStatus::kRead) {
+    ShowMessage(DemoFileMessage(made.read), MB_ICONERROR);
+  } else if (made.trim != TrimOutcome::kWritten) {
+    ShowMessage(("No part from " + ClockText(from) + " can be made: " + made.reason).c_str(),
+                MB_ICONWARNING);
+  } else if (made.file == RepairFileStatus::kCannotRead) {
+    ShowMessage(DemoFileMessage(DemoFileStatus::kCannotOpen), MB_ICONERROR);
+  } else if (made.file != RepairFileStatus::kWritten) {
+    ShowMessage(SavePartMessage(made.file).c_str(), MB_ICONERROR);
+  }
+  return made.read == DemoFileStatus::kRead && made.trim == TrimOutcome::kWritten &&
+         made.file == RepairFileStatus::kWritten;
+}
+
+// A game that ran leaves the main window cleared: the details go with it.
+void PlayFrom(HWND dialog) {
   double from = 0;
-  if (!MakePart(dialog, &part, &from)) return;
+  if (!ReadFrom(dialog, &from)) return;
+  std::vector<uint8_t> part;
+  if (!PartMade(TrimDemoFileInto(shown.path, from, -1, &part), from)) return;
+  if (!PlayDemo(shown.owner, shown.path, &part)) return;
+  EnableWindow(GetDlgItem(shown.owner, IDC_DETAILS), FALSE);
+  EndDialog(dialog, IDOK);
+}
+
+// The part is made as it is written, once its file is chosen.
+void SavePart(HWND dialog) {
+  double from = 0;
+  if (!ReadFrom(dialog, &from)) return;
   char out[kPathSize] = "";
   OPENFILENAMEA chooser = {};
   chooser.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
@@ -157,14 +160,12 @@ void SavePart(HWND dialog) {
   chooser.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
   if (!GetSaveFileNameA(&chooser)) return;
   WholeFile copy;
-  RepairFileStatus status = PrepareCopy(shown.path, out, true, &copy);
-  if (status == RepairFileStatus::kWritten) {
-    copy.Write(part.data(), part.size());
-    status = copy.PutInPlace(true);
-  }
+  const RepairFileStatus status = PrepareCopy(shown.path, out, true, &copy);
   if (status != RepairFileStatus::kWritten) {
     ShowMessage(SavePartMessage(status).c_str(), MB_ICONERROR);
+    return;
   }
+  PartMade(TrimDemoFile(shown.path, from, -1, &copy, true), from);
 }
 
 void OpenDetails(HWND dialog, const wchar_t* text) {

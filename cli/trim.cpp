@@ -9,7 +9,7 @@
 #include "demo/demo_structure.h"
 #include "demo/duration_text.h"
 #include "demo/repair_file.h"
-#include "messages/demo_trim.h"
+#include "messages/trim_file.h"
 
 namespace {
 
@@ -20,10 +20,10 @@ const char kUsage[] =
     "quendrix-inspect --json times it) to its end, or to its last frame at or\n"
     "before --to: DEMO's header and loading frames as they are, the state of\n"
     "the game at the cut, then DEMO's frames from the first at or after FROM.\n"
-    "Times are seconds (75.5) or minutes and seconds (1:15). DEMO is\n"
-    "read whole into memory and only read. OUT is written in its folder without\n"
-    "a name (or under a temporary one) and named OUT once whole: a failure or an\n"
-    "interruption leaves nothing.\n"
+    "Times are seconds (75.5) or minutes and seconds (1:15). DEMO is only\n"
+    "read, twice, a window at a time: a demo of any size is cut. OUT is written\n"
+    "in its folder without a name (or under a temporary one) and named OUT once\n"
+    "whole: a failure or an interruption leaves nothing.\n"
     "\n"
     "  --to SECONDS  end with the last frame at or before SECONDS\n"
     "  --force       replace OUT when it is a regular file (never DEMO itself)\n"
@@ -84,21 +84,22 @@ int RunTrim(int argc, char** argv, FILE* out, FILE* err) {
   WholeFile copy;
   const RepairFileStatus made = PrepareCopy(demoPath, outPath, force, &copy);
   if (made != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(made));
-  DemoBytes demo;
-  const DemoFileStatus read = ReadDemoFile(demoPath, &demo);
-  if (read != DemoFileStatus::kRead) return Fail(err, demoPath, DemoFileMessage(read));
-  std::vector<uint8_t> trimmed;
-  std::string reason;
-  if (TrimDemo(demo.bytes.get(), demo.size, from, to, &trimmed, &reason) != TrimOutcome::kWritten) {
-    return Fail(err, demoPath, (reason + " Nothing written.").c_str());
+  const TrimFileOutcome trimmed = TrimDemoFile(demoPath, from, to, &copy, force);
+  if (trimmed.read != DemoFileStatus::kRead) {
+    return Fail(err, demoPath, DemoFileMessage(trimmed.read));
   }
-  demo.bytes.reset();
-  copy.Write(trimmed.data(), trimmed.size());  // a failed write is told by PutInPlace
-  const RepairFileStatus written = copy.PutInPlace(force);
-  if (written != RepairFileStatus::kWritten) return Fail(err, outPath, WriteFileMessage(written));
-  const DemoStructure kept = ReadDemoStructure(trimmed.data(), trimmed.size());
+  if (trimmed.trim != TrimOutcome::kWritten) {
+    return Fail(err, demoPath, (trimmed.reason + " Nothing written.").c_str());
+  }
+  if (trimmed.file == RepairFileStatus::kCannotRead) {
+    return Fail(err, demoPath, "Could not read the demo again. Nothing written.");
+  }
+  if (trimmed.file != RepairFileStatus::kWritten) {
+    return Fail(err, outPath, WriteFileMessage(trimmed.file));
+  }
+  const TrimPlan& plan = trimmed.plan;
   fprintf(out, "%s: plays %s, %lld frames, %llu bytes\n", outPath,
-          DurationText(kept.duration).c_str(), static_cast<long long>(kept.frames),
-          static_cast<unsigned long long>(trimmed.size()));
+          DurationText(plan.lastTime - plan.firstTime).c_str(),
+          static_cast<long long>(plan.networkFrames), static_cast<unsigned long long>(plan.size));
   return 0;
 }

@@ -18,7 +18,7 @@ add_library(quendrix_win32 STATIC
   game/settings.cpp)
 target_link_libraries(quendrix_win32 PUBLIC
   quendrix_demo_file quendrix_messages_core quendrix_map_core quendrix_shell_core
-  quendrix_library_core quendrix_library_files
+  quendrix_library_core quendrix_library_files quendrix_trim_file
   comdlg32 comctl32 gdi32 user32 advapi32 shell32 ole32)
 
 configure_file(cmake/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)

@@ -37,13 +37,13 @@ void AppendEntry(std::vector<uint8_t>& bytes, int32_t type, const char* descript
   AppendLe32(bytes, static_cast<uint32_t>(length));
 }
 
+}  // namespace
+
 bool AppendToVector(void* sink, const uint8_t* bytes, size_t size) {
   std::vector<uint8_t>* into = static_cast<std::vector<uint8_t>*>(sink);
   into->insert(into->end(), bytes, bytes + size);
   return true;
 }
-
-}  // namespace
 
 RepairOutcome PlanRepair(const DemoStructure& demo, RepairPlan* plan) {
   if (!demo.knownProtocol) return RepairOutcome::kUnknownProtocol;

@@ -34,6 +34,9 @@ RepairOutcome PlanRepair(const DemoStructure& demo, RepairPlan* plan);
 // Writes size bytes; false when they could not all be written.
 using WriteRepairPiece = bool (*)(void* sink, const uint8_t* bytes, size_t size);
 
+// A WriteRepairPiece that appends to the std::vector<uint8_t> that sink is.
+bool AppendToVector(void* sink, const uint8_t* bytes, size_t size);
+
 // Writes what the plan makes of the demo that readAt gives, piece by piece.
 // False when the demo gives fewer bytes than kept or a write fails.
 bool WriteRepair(const RepairPlan& plan, ReadDemoAt readAt, void* source, WriteRepairPiece write,

@@ -63,10 +63,25 @@ RepairFileStatus CheckRepairTarget(const char* demoPath, const char* outPath, bo
 RepairFileStatus PrepareCopy(const char* demoPath, const char* outPath, bool replace,
                              WholeFile* copy);
 
-// Writes what the plan makes of the demo that readAt gives into copy; false
-// only when the demo gives fewer bytes than kept (a failed write is told by
-// PutInPlace).
-bool CopyRepair(const RepairPlan& plan, ReadDemoAt readAt, void* source, WholeFile* copy);
+// What writes a copy of a demo read through readAt piece by piece through
+// write (WriteRepair or WriteTrim with their plan, say); false when the demo
+// gives fewer bytes than it needs, or a write fails.
+using MakeCopy = bool (*)(void* context, ReadDemoAt readAt, void* source, WriteRepairPiece write,
+                          void* sink);
+
+// Writes the copy that make makes of the demo at demoPath into copy, which
+// Create has made, and puts it in place: kCannotRead when the demo cannot
+// be opened as a regular file or make finds it short. On failure nothing is
+// left behind.
+RepairFileStatus WriteCopyFile(const char* demoPath, MakeCopy make, void* context, WholeFile* copy,
+                               bool replace);
+
+// Calls read with the demo at demoPath open for readAt: only a regular file,
+// as it was inspected, so nothing waits. False when it cannot be opened so,
+// else what read gives.
+bool ReadDemoFileAt(const char* demoPath, bool (*read)(void* context, ReadDemoAt readAt,
+                                                       void* source),
+                    void* context);
 
 // Writes what the plan makes of the demo at demoPath into copy, which Create
 // has made, and puts it in place. On failure nothing is left behind.

@@ -292,17 +292,13 @@ size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size)
 
 }  // namespace
 
-RepairFileStatus WriteRepairFile(const char* demoPath, const RepairPlan& plan, WholeFile* copy,
-                                 bool replace) {
-  // Only a regular file, as it was inspected: nothing to wait on.
+bool ReadDemoFileAt(const char* demoPath, bool (*read)(void* context, ReadDemoAt readAt,
+                                                       void* source),
+                    void* context) {
   int in = open(demoPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (in < 0) return RepairFileStatus::kCannotRead;
+  if (in < 0) return false;
   struct stat info;
-  if (fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(in);
-    return RepairFileStatus::kCannotRead;
-  }
-  const bool read = CopyRepair(plan, ReadFromFileAt, &in, copy);
+  const bool done = fstat(in, &info) == 0 && S_ISREG(info.st_mode) && read(context, ReadFromFileAt, &in);
   close(in);
-  return read ? copy->PutInPlace(replace) : RepairFileStatus::kCannotRead;
+  return done;
 }

@@ -220,17 +220,13 @@ size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size)
 
 }  // namespace
 
-RepairFileStatus WriteRepairFile(const char* demoPath, const RepairPlan& plan, WholeFile* copy,
-                                 bool replace) {
+bool ReadDemoFileAt(const char* demoPath, bool (*read)(void* context, ReadDemoAt readAt,
+                                                       void* source),
+                    void* context) {
   HANDLE in = CreateFileA(demoPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return RepairFileStatus::kCannotRead;
-  // Only a file on a disk, as it was inspected: nothing to wait on.
-  if (GetFileType(in) != FILE_TYPE_DISK) {
-    CloseHandle(in);
-    return RepairFileStatus::kCannotRead;
-  }
-  const bool read = CopyRepair(plan, ReadFromFileAt, &in, copy);
+  if (in == INVALID_HANDLE_VALUE) return false;
+  const bool done = GetFileType(in) == FILE_TYPE_DISK && read(context, ReadFromFileAt, &in);
   CloseHandle(in);
-  return read ? copy->PutInPlace(replace) : RepairFileStatus::kCannotRead;
+  return done;
 }

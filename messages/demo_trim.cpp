@@ -31,6 +31,44 @@ constexpr uint8_t kStartFrame = 2;
 constexpr uint8_t kNextSectionFrame = 5;
 constexpr uint8_t kVariableSize = 255;
 
+// The frames of a range of the demo read one after another through readAt,
+// a window at a time: what is held does not grow with the demo.
+class FrameCursor {
+ public:
+  FrameCursor(ReadDemoAt readAt, void* source, uint64_t end)
+      : readAt_(readAt), source_(source), end_(end), window_(kWindowSize) {}
+
+  // The demo's bytes from at on, as many as the window holds up to want
+  // (at most a window's); *have of them.
+  const uint8_t* BytesAt(uint64_t at, size_t want, size_t* have) {
+    if (at < windowAt_ || at + want > windowAt_ + held_) {
+      windowAt_ = at;
+      held_ = at < end_ ? readAt_(source_, at, window_.data(),
+                                  static_cast<size_t>(std::min<uint64_t>(kWindowSize, end_ - at)))
+                        : 0;
+    }
+    *have = static_cast<size_t>(std::min<uint64_t>(windowAt_ + held_ - at, want));
+    return window_.data() + (at - windowAt_);
+  }
+  // The size of the frame at at, or 0 where the range ends before it does or
+  // it is not sound.
+  uint64_t FrameSizeAt(uint64_t at, const uint8_t** bytes) {
+    size_t have;
+    *bytes = BytesAt(at, kWalkLookAhead, &have);
+    const uint64_t size = have > 0 ? FrameSize(5, *bytes, have) : 0;
+    return size <= end_ - at ? size : 0;
+  }
+
+ private:
+  static constexpr size_t kWindowSize = 1024 * 1024;
+  ReadDemoAt readAt_;
+  void* source_;
+  uint64_t end_;
+  std::vector<uint8_t> window_;
+  uint64_t windowAt_ = 0;
+  size_t held_ = 0;
+};
+
 // The frames of the playback that the copy keeps: from the first network
 // frame at or after from through the last frame at or before to.
 struct Cut {
@@ -38,16 +76,18 @@ struct Cut {
   uint64_t end = 0;  // after the last kept frame
   float firstTime = 0, lastTime = 0;
   int32_t firstHost = 0, lastHost = 0;
+  int64_t networkFrames = 0;
 };
 
-bool FindCut(const uint8_t* bytes, const DemoSegment& playback, double from, double to, Cut* cut) {
+bool FindCut(FrameCursor& frames, const DemoSegment& playback, double from, double to, Cut* cut) {
   const uint64_t end = uint64_t{playback.offset} + playback.length;
   for (uint64_t at = playback.offset; at < end;) {
-    const uint64_t size = FrameSize(5, bytes + at, static_cast<size_t>(end - at));
-    if (size == 0 || size > end - at) break;  // an intact segment never ends so
-    const uint8_t type = bytes[at];
-    const float time = LoadLeFloat(bytes + at + 1);
-    const int32_t host = LoadLeInt32(bytes + at + 5);
+    const uint8_t* bytes;
+    const uint64_t size = frames.FrameSizeAt(at, &bytes);
+    if (size == 0) break;  // an intact segment never ends so
+    const uint8_t type = bytes[0];
+    const float time = LoadLeFloat(bytes + 1);
+    const int32_t host = LoadLeInt32(bytes + 5);
     if (type == kNextSectionFrame) break;
     if (cut->first == 0 && type == kNetworkFrame && time >= from) {
       cut->first = at;
@@ -59,6 +99,7 @@ bool FindCut(const uint8_t* bytes, const DemoSegment& playback, double from, dou
       cut->end = at + size;
       cut->lastTime = time;
       cut->lastHost = host;
+      cut->networkFrames += type == kNetworkFrame;
     }
     at += size;
   }
@@ -80,10 +121,12 @@ struct CarriedMessage {
   uint64_t order = 0;
 };
 
+}  // namespace
+
 struct TrimWalk {
-  const uint8_t* demo = nullptr;
-  uint64_t playbackBegin = 0;
-  uint64_t cutAt = 0;
+  double from = 0;
+  MessageReader messages;
+  uint64_t cutAt = 0;  // the first kept frame, once passed
   DemoStateReader reader;
   MessageWatcher stateWatcher;
   bool cutPassed = false;
@@ -98,6 +141,8 @@ struct TrimWalk {
   bool mapChange = false;
 };
 
+namespace {
+
 // The ids of the messages before the cut that the copy carries, or that
 // stop it (a new server).
 constexpr uint8_t kCarriedIds[] = {kDeltaDescription, kNewUserMessage, kDecalName,  kDirector,
@@ -106,13 +151,17 @@ constexpr uint8_t kCarriedIds[] = {kDeltaDescription, kNewUserMessage, kDecalNam
 // Those after it that may delta from a frame before it.
 constexpr uint8_t kDeltaIds[] = {kDeltaPacketEntities, kClientData};
 
-// At the cut the state is kept; from there on only the kept frames' bases
-// are looked for.
-void PassCut(TrimWalk* walk, uint64_t frameAt) {
-  if (walk->cutPassed || frameAt < walk->cutAt) return;
+// At the cut, the first network frame of the playback at or after from,
+// the state is kept; from there on only the kept frames' bases are looked
+// for.
+void PassCut(TrimWalk* walk, const uint8_t* frame, uint64_t frameAt, bool loading) {
+  if (walk->cutPassed || loading || frame[0] != kNetworkFrame || LoadLeFloat(frame + 1) < walk->from) {
+    return;
+  }
   walk->cutPassed = true;
+  walk->cutAt = frameAt;
   walk->atCut = walk->reader.state;
-  walk->firstKept = LoadLe32(walk->demo + walk->cutAt + kSequenceAt);
+  walk->firstKept = LoadLe32(frame + kSequenceAt);
   walk->reader.wanted.fill(false);
   for (uint8_t id : kDeltaIds) walk->reader.wanted[id] = true;
 }
@@ -169,16 +218,15 @@ void NoteBase(TrimWalk* walk, const SeenMessage& message) {
 
 void SeeMessage(void* context, const SeenMessage& message) {
   auto* walk = static_cast<TrimWalk*>(context);
-  const uint64_t frameAt = static_cast<uint64_t>(message.frame - walk->demo);
-  PassCut(walk, frameAt);
+  PassCut(walk, message.frame, message.frameOffset, message.loading);
   if (walk->cutPassed) return NoteBase(walk, message);
-  if (frameAt >= walk->playbackBegin) NotePlaybackMessage(walk, message);
+  if (!message.loading) NotePlaybackMessage(walk, message);
   walk->stateWatcher.seen(walk->stateWatcher.context, message);
 }
 
 void ReadFrame(void* context, const SeenFrame& frame) {
   auto* walk = static_cast<TrimWalk*>(context);
-  PassCut(walk, frame.offset);
+  PassCut(walk, frame.bytes, frame.offset, frame.loading);
   if (!walk->cutPassed) return walk->stateWatcher.frameRead(walk->stateWatcher.context, frame);
   // A delta reaches at most 63 frames back: past that none names a frame
   // before the cut, and the rest is read only to know it reads.
@@ -427,20 +475,55 @@ bool AppendPrelude(std::vector<uint8_t>* out, const TrimWalk& walk, int64_t* fra
   return true;
 }
 
+// Pieces gathered into writes of a window's size: a frame's header and body
+// are not a write each.
+class GatheredWrites {
+ public:
+  GatheredWrites(WriteRepairPiece write, void* sink) : write_(write), sink_(sink) {
+    gathered_.reserve(kSize);
+  }
+  bool Put(const uint8_t* bytes, size_t size) {
+    if (gathered_.size() + size > kSize && !Flush()) return false;
+    if (size >= kSize) return write_(sink_, bytes, size);
+    gathered_.insert(gathered_.end(), bytes, bytes + size);
+    return true;
+  }
+  bool Flush() {
+    const bool written = gathered_.empty() || write_(sink_, gathered_.data(), gathered_.size());
+    gathered_.clear();
+    return written;
+  }
+
+ private:
+  static constexpr size_t kSize = 256 * 1024;
+  WriteRepairPiece write_;
+  void* sink_;
+  std::vector<uint8_t> gathered_;
+};
+
 // The kept frames as they are, but for their time and host frame counted
-// from the first's.
-void AppendKept(std::vector<uint8_t>* out, const uint8_t* bytes, const Cut& cut, int64_t* frames) {
-  for (uint64_t at = cut.first; at < cut.end;) {
-    const uint64_t size = FrameSize(5, bytes + at, static_cast<size_t>(cut.end - at));
-    const size_t copyAt = out->size();
-    out->insert(out->end(), bytes + at, bytes + at + size);
-    const float time = LoadLeFloat(bytes + at + 1) - cut.firstTime;
-    const uint32_t host = LoadLe32(bytes + at + 5) - static_cast<uint32_t>(cut.firstHost);
-    memcpy(out->data() + copyAt + 1, &time, sizeof time);
-    for (int i = 0; i < 4; ++i) (*out)[copyAt + 5 + i] = static_cast<uint8_t>(host >> (8 * i));
-    if (bytes[at] == kNetworkFrame) ++*frames;
+// from the first's; false where the demo ends first or a write fails.
+bool WriteKept(const TrimPlan& plan, FrameCursor& frames, GatheredWrites& out) {
+  for (uint64_t at = plan.keptBegin; at < plan.keptEnd;) {
+    const uint8_t* bytes;
+    const uint64_t size = frames.FrameSizeAt(at, &bytes);
+    if (size < kFrameHeaderSize) return false;
+    uint8_t header[kFrameHeaderSize];
+    header[0] = bytes[0];
+    const float time = LoadLeFloat(bytes + 1) - plan.firstTime;
+    const uint32_t host = LoadLe32(bytes + 5) - static_cast<uint32_t>(plan.firstHost);
+    memcpy(header + 1, &time, sizeof time);
+    for (int i = 0; i < 4; ++i) header[5 + i] = static_cast<uint8_t>(host >> (8 * i));
+    if (!out.Put(header, sizeof header)) return false;
+    for (uint64_t done = kFrameHeaderSize; done < size;) {
+      size_t have;
+      const uint8_t* piece = frames.BytesAt(at + done, static_cast<size_t>(size - done), &have);
+      if (have == 0 || !out.Put(piece, have)) return false;
+      done += have;
+    }
     at += size;
   }
+  return true;
 }
 
 TrimOutcome Refuse(TrimOutcome outcome, std::string* reason, std::string text) {
@@ -450,20 +533,36 @@ TrimOutcome Refuse(TrimOutcome outcome, std::string* reason, std::string text) {
 
 }  // namespace
 
-TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
-                     std::vector<uint8_t>* out, std::string* reason) {
-  out->clear();
+TrimReader::TrimReader(double from) : walk(new TrimWalk) {
+  walk->from = from;
+  walk->stateWatcher = DemoStateWatcher(&walk->reader);
+  walk->reader.frameDone = FrameDone;
+  walk->reader.context = walk.get();
+  for (uint8_t id : kCarriedIds) walk->reader.wanted[id] = true;
+  walk->messages.watcher = {SeeMessage, ReadFrame, walk.get(), walk->reader.wanted.data()};
+}
+
+TrimReader::~TrimReader() = default;
+
+WindowReader TrimWindowReader(TrimReader* reader) {
+  return MessageWindowReader(&reader->walk->messages);
+}
+
+TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& inspection, double to,
+                     ReadDemoAt readAt, void* source, TrimPlan* plan, std::string* reason) {
+  *plan = TrimPlan();
   reason->clear();
-  const DemoStructure demo = ReadDemoStructure(bytes, size);
+  const DemoStructure& demo = inspection.structure;
   if (!demo.knownProtocol || demo.demoProtocol != 5) {
     return Refuse(TrimOutcome::kUnreadProtocol, reason,
                   FormatText("Demo protocol %d is not read.", demo.demoProtocol));
   }
+  uint8_t header[kDemoHeaderSize];
   // Cut within its header: the network protocol is not there to read.
-  if (size < kDemoHeaderSize) {
+  if (demo.fileSize < kDemoHeaderSize || readAt(source, 0, header, sizeof header) != sizeof header) {
     return Refuse(TrimOutcome::kNotIntact, reason, "The demo is not intact: repair it first.");
   }
-  const int32_t network = LoadLeInt32(bytes + kNetworkProtocolAt);
+  const int32_t network = LoadLeInt32(header + kNetworkProtocolAt);
   if (network != 47 && network != 48) {
     return Refuse(TrimOutcome::kUnreadProtocol, reason,
                   FormatText("Network protocol %d is not read.", network));
@@ -478,26 +577,18 @@ TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
     return Refuse(TrimOutcome::kNotIntact, reason,
                   "The directory is not a loading segment followed by a playback segment.");
   }
+  const TrimWalk& walk = *reader->walk;
+  FrameCursor frames(readAt, source, demo.fileSize);
   Cut cut;
-  if (!FindCut(bytes, segments[1], from, to, &cut)) {
+  if (!FindCut(frames, segments[1], walk.from, to, &cut)) {
     return Refuse(TrimOutcome::kNothingToKeep, reason,
-                  FormatText("No frame of the playback lies between %g s and %g s.", from,
+                  FormatText("No frame of the playback lies between %g s and %g s.", walk.from,
                              to >= 0 ? to : demo.duration));
   }
-
-  TrimWalk walk;
-  walk.demo = bytes;
-  walk.playbackBegin = segments[1].offset;
-  walk.cutAt = cut.first;
-  walk.stateWatcher = DemoStateWatcher(&walk.reader);
-  walk.reader.frameDone = FrameDone;
-  walk.reader.context = &walk;
-  for (uint8_t id : kCarriedIds) walk.reader.wanted[id] = true;
-  MessageReader messages;
-  messages.watcher = {SeeMessage, ReadFrame, &walk, walk.reader.wanted.data()};
-  const WindowReader also = MessageWindowReader(&messages);
-  InspectDemo(bytes, size, &also);
-  const MessagesRead read = MessageReaderResult(&messages).read;
+  if (!walk.cutPassed || walk.cutAt != cut.first) {
+    return Refuse(TrimOutcome::kChanged, reason, "The demo changed while it was read.");
+  }
+  const MessagesRead read = MessageReaderResult(&reader->walk->messages).read;
   if (walk.mapChange) {
     return Refuse(TrimOutcome::kMapChange, reason,
                   "The server changes before the cut: the copy would need that map's signon.");
@@ -507,30 +598,68 @@ TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
                   "Not every message of the demo could be read, so the state at the cut is not "
                   "known.");
   }
-
-  out->assign(bytes, bytes + segments[1].offset);
-  const uint64_t loadingEnd = out->size();
-  int64_t networkFrames = 0;
-  AppendFrameHeader(out, kStartFrame, 0.0f, 0);
-  if (!AppendPrelude(out, walk, &networkFrames)) {
-    out->clear();
+  plan->loadingEnd = segments[1].offset;
+  AppendFrameHeader(&plan->prelude, kStartFrame, 0.0f, 0);
+  int64_t preludeFrames = 0;
+  if (!AppendPrelude(&plan->prelude, walk, &preludeFrames)) {
+    *plan = TrimPlan();
     return Refuse(TrimOutcome::kTooLarge, reason,
                   "The state at the cut does not fit in a frame's message block.");
   }
-  AppendKept(out, bytes, cut, &networkFrames);
-  const float lastTime = cut.lastTime - cut.firstTime;
-  // Wrapping as the kept frames' host numbers do: damaged ones may lie far apart.
-  const uint32_t lastHost =
-      static_cast<uint32_t>(cut.lastHost) - static_cast<uint32_t>(cut.firstHost);
-  AppendFrameHeader(out, kNextSectionFrame, lastTime, static_cast<int32_t>(lastHost));
-  const uint64_t directoryOffset = out->size();
+  plan->keptBegin = cut.first;
+  plan->keptEnd = cut.end;
+  plan->firstTime = cut.firstTime;
+  plan->lastTime = cut.lastTime;
+  plan->firstHost = cut.firstHost;
+  plan->lastHost = cut.lastHost;
+  plan->networkFrames = preludeFrames + cut.networkFrames;
+  const uint64_t directoryOffset =
+      plan->loadingEnd + plan->prelude.size() + (cut.end - cut.first) + kFrameHeaderSize;
   if (directoryOffset > UINT32_MAX) {
-    out->clear();
+    *plan = TrimPlan();
     return Refuse(TrimOutcome::kTooLarge, reason, "The copy would be larger than 4 GiB.");
   }
-  AppendTwoSegmentDirectory(out, loadingEnd, directoryOffset, lastTime, networkFrames);
-  for (int i = 0; i < 4; ++i) {
-    (*out)[kDirectoryOffsetAt + i] = static_cast<uint8_t>(directoryOffset >> (8 * i));
+  plan->directoryOffset = static_cast<uint32_t>(directoryOffset);
+  plan->size = directoryOffset + 4 + 2 * kDirectoryEntrySize;
+  return TrimOutcome::kWritten;
+}
+
+bool WriteTrim(const TrimPlan& plan, ReadDemoAt readAt, void* source, WriteRepairPiece write,
+               void* sink) {
+  // The header, with the new directory's offset, and the loading segment.
+  RepairPlan loading;
+  loading.keepEnd = plan.loadingEnd;
+  loading.directoryOffset = plan.directoryOffset;
+  if (!WriteRepair(loading, readAt, source, write, sink)) return false;
+  GatheredWrites out(write, sink);
+  FrameCursor frames(readAt, source, plan.keptEnd);
+  if (!out.Put(plan.prelude.data(), plan.prelude.size()) || !WriteKept(plan, frames, out)) {
+    return false;
   }
+  const float lastTime = plan.lastTime - plan.firstTime;
+  // Wrapping as the kept frames' host numbers do: damaged ones may lie far apart.
+  const uint32_t lastHost =
+      static_cast<uint32_t>(plan.lastHost) - static_cast<uint32_t>(plan.firstHost);
+  std::vector<uint8_t> end;
+  AppendFrameHeader(&end, kNextSectionFrame, lastTime, static_cast<int32_t>(lastHost));
+  AppendTwoSegmentDirectory(&end, plan.loadingEnd, plan.directoryOffset, lastTime,
+                            plan.networkFrames);
+  return out.Put(end.data(), end.size()) && out.Flush();
+}
+
+TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
+                     std::vector<uint8_t>* out, std::string* reason) {
+  out->clear();
+  if (size == 0) return Refuse(TrimOutcome::kUnreadProtocol, reason, "The demo is empty.");
+  TrimReader reader(from);
+  const WindowReader also = TrimWindowReader(&reader);
+  const DemoInspection demo = InspectDemo(bytes, size, &also);
+  DemoBuffer source = {bytes, size};
+  TrimPlan plan;
+  const TrimOutcome outcome =
+      PlanTrim(&reader, demo, to, ReadFromDemoBuffer, &source, &plan, reason);
+  if (outcome != TrimOutcome::kWritten) return outcome;
+  out->reserve(static_cast<size_t>(plan.size));
+  WriteTrim(plan, ReadFromDemoBuffer, &source, AppendToVector, out);
   return TrimOutcome::kWritten;
 }

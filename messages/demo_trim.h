@@ -6,15 +6,24 @@
 // time and host frame; a next-section frame and the directory.
 // Timers (RoundTime, BarTime, BarTime2) go with the time left at the cut.
 // Not carried, as a recording started there would not have them: looping
-// sounds and decals from before the cut. Server commands
-// (svc_stufftext) from before the cut are never sent again. Portable: no
-// platform headers.
+// sounds and decals from before the cut. Server commands (svc_stufftext)
+// from before the cut are never sent again.
+//
+// The demo is read twice, never held whole: once window by window through an
+// inspection, which keeps the client state at the cut, then through a
+// ReadDemoAt for its playback's frames as the copy is written. What is kept
+// is the state, the last 64 frames' sequence numbers and a window of frames.
+// Portable: no platform headers.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "demo/demo_repair.h"
+#include "demo/demo_summary.h"
 
 enum class TrimOutcome {
   kWritten,
@@ -24,13 +33,47 @@ enum class TrimOutcome {
   kNothingToKeep,   // no network frame at or after from, or none up to to
   kUnreadMessages,  // a block that did not read whole: the state at the cut is not known
   kTooLarge,        // a prelude frame's block past what a frame holds, or a copy past 4 GiB
+  kChanged,         // the demo read the second time is not the one read the first
 };
 
-// Writes the copy of the demo held in bytes that starts at the first
-// network frame of its playback at or after from (seconds) and ends with its
-// last frame at or before to (negative: the end). out holds the copy when
-// kWritten; otherwise reason says why not. The demo is held whole by the
-// caller; the writer keeps the state at the cut and the last 64 frames'
-// sequence numbers beside it.
+// The first reading: the demo's messages, with the client state up to the
+// first network frame of the playback at or after from (seconds).
+struct TrimWalk;
+struct TrimReader {
+  explicit TrimReader(double from);
+  ~TrimReader();
+  std::unique_ptr<TrimWalk> walk;
+};
+// The reader as one that an inspection (InspectDemo, InspectDemoFile) hands
+// its windows to.
+WindowReader TrimWindowReader(TrimReader* reader);
+
+// What the copy is made of: the demo's bytes up to its playback, the start
+// frame and the prelude, the kept frames, and the next-section frame and
+// directory.
+struct TrimPlan {
+  uint64_t loadingEnd = 0;
+  std::vector<uint8_t> prelude;
+  uint64_t keptBegin = 0, keptEnd = 0;
+  float firstTime = 0, lastTime = 0;  // of the kept frames in the demo
+  int32_t firstHost = 0, lastHost = 0;
+  int64_t networkFrames = 0;  // of the copy's playback
+  uint32_t directoryOffset = 0;
+  uint64_t size = 0;  // of the copy
+};
+
+// Once the inspection that reader read with is done: the copy that ends
+// with the last frame at or before to (negative: the end), or why there is
+// none. readAt reads the same demo again, for its header and playback.
+TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& demo, double to, ReadDemoAt readAt,
+                     void* source, TrimPlan* plan, std::string* reason);
+
+// Writes the copy the plan makes of the demo that readAt gives, piece by
+// piece; false when the demo gives fewer bytes than planned, or a write fails.
+bool WriteTrim(const TrimPlan& plan, ReadDemoAt readAt, void* source, WriteRepairPiece write,
+               void* sink);
+
+// The three steps for a demo held in bytes: out holds the copy when
+// kWritten; otherwise reason says why there is none.
 TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
                      std::vector<uint8_t>* out, std::string* reason);

@@ -769,7 +769,7 @@ bool ReadMessage(Block& b) {
 // block was not read to its end.
 template <bool kWatched>
 bool ReadBlock(MessageReaderState* state, const uint8_t* frame, size_t frameSize, double time,
-               uint64_t frameOffset) {
+               uint64_t frameOffset, bool loading) {
   const uint8_t* bytes = frame + kBlockAt;
   const size_t size = frameSize - kBlockAt;
   const uint8_t sequence = frame[kSequenceAt];
@@ -814,7 +814,7 @@ bool ReadBlock(MessageReaderState* state, const uint8_t* frame, size_t frameSize
     if (kWatched && state->wanted[b.id]) {
       state->watcher.seen(state->watcher.context,
                           {bytes + at, b.in.BytePosition() - at, sequence, state->maxClients,
-                           state->instancedBaselines, state->hltv, frame});
+                           state->instancedBaselines, state->hltv, frame, frameOffset, loading});
     }
     at = b.in.BytePosition();
   }
@@ -829,9 +829,9 @@ void ReadFrame(MessageReaderState* state, const FrameRange& range, const uint8_t
   if (type == 0 || type == 1) {
     const MessageWatcher& watcher = state->watcher;
     if (watcher.seen == nullptr) {
-      ReadBlock<false>(state, frame, size, time, state->at);
+      ReadBlock<false>(state, frame, size, time, state->at, loading);
     } else {
-      const bool whole = ReadBlock<true>(state, frame, size, time, state->at);
+      const bool whole = ReadBlock<true>(state, frame, size, time, state->at, loading);
       if (watcher.frameRead != nullptr) {
         watcher.frameRead(watcher.context, {frame, size, state->at, loading, whole});
       }

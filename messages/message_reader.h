@@ -29,6 +29,8 @@ struct SeenMessage {
   int instancedBaselines;
   bool hltv;
   const uint8_t* frame;  // its network frame, from the type byte
+  uint64_t frameOffset;  // in the demo
+  bool loading;          // the frame is one of the loading segment or part
 };
 // A network frame whose messages a watched reader has shown.
 struct SeenFrame {

@@ -222,7 +222,7 @@ void Feed(DemoStateReader* reader, const std::vector<Frame>& frames) {
     PutLe32(bytes, 9 + 436, frame.sequence);
     for (const Message& m : frame.messages) {
       watcher.seen(watcher.context, {m.data(), m.size(), static_cast<uint8_t>(frame.sequence), 0, 1,
-                                     false, bytes.data()});
+                                     false, bytes.data(), 0, false});
     }
     watcher.frameRead(watcher.context, {bytes.data(), bytes.size(), 0, false, true});
   }

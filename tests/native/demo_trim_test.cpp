@@ -240,6 +240,53 @@ void AddServerChange(std::vector<uint8_t>& demo) {
 
 // A user message registered in the first playback frame and sent in the
 // last: a copy cut between them reads it only if it registers it again.
+// The first reading in the smallest windows that an inspection takes, and
+// the second through a ReadDemoAt, give the copy that the demo held whole
+// gives: frames that windows cut are gathered whole.
+TEST(DemoTrimTest, ReadWindowByWindowTheCopyIsTheSame) {
+  struct Pieces {
+    DemoBuffer whole;
+    size_t at;
+  };
+  const ReadDemoPiece givePiece = [](void* source, uint8_t* into, size_t size) {
+    auto* pieces = static_cast<Pieces*>(source);
+    const size_t given = ReadFromDemoBuffer(&pieces->whole, pieces->at, into, size);
+    pieces->at += given;
+    return given;
+  };
+  const ReadDemoAt giveAt = [](void* source, uint64_t offset, uint8_t* into, size_t size) {
+    return ReadFromDemoBuffer(&static_cast<Pieces*>(source)->whole, offset, into, size);
+  };
+  for (const char* name : kRecordings) {
+    const std::vector<uint8_t> demo = Recording(name);
+    if (demo.empty()) GTEST_SKIP() << "no recording " << name << " in " QUENDRIX_CORPUS_DIR;
+    const double from = ReadDemoStructure(demo.data(), demo.size()).duration / 2;
+    std::vector<uint8_t> whole;
+    std::string reason;
+    ASSERT_EQ(TrimDemo(demo.data(), demo.size(), from, -1, &whole, &reason), TrimOutcome::kWritten)
+        << name << ": " << reason;
+
+    TrimReader reader(from);
+    const WindowReader also = TrimWindowReader(&reader);
+    Pieces pieces = {{demo.data(), demo.size()}, 0};
+    uint64_t read = 0;
+    const DemoInspection inspection = InspectDemoPieces(givePiece, giveAt, &pieces, demo.size(),
+                                                        kSmallestWindow, &read, &also);
+    TrimPlan plan;
+    ASSERT_EQ(PlanTrim(&reader, inspection, -1, giveAt, &pieces, &plan, &reason),
+              TrimOutcome::kWritten)
+        << name << ": " << reason;
+    std::vector<uint8_t> windowed;
+    EXPECT_TRUE(WriteTrim(plan, giveAt, &pieces, AppendToVector, &windowed));
+    EXPECT_EQ(windowed.size(), plan.size) << name;
+    EXPECT_TRUE(windowed == whole) << name;
+    // A demo that ends before the planned frames gives no copy.
+    Pieces shorter = {{demo.data(), static_cast<size_t>(plan.keptEnd) - 1}, 0};
+    std::vector<uint8_t> cut;
+    EXPECT_FALSE(WriteTrim(plan, giveAt, &shorter, AppendToVector, &cut)) << name;
+  }
+}
+
 TEST(DemoTrimTest, UserMessagesRegisteredBeforeTheCutStayReadable) {
   std::vector<uint8_t> demo = Recording("basic.dem");
   if (demo.empty()) GTEST_SKIP() << "no recording basic.dem in " QUENDRIX_CORPUS_DIR;

@@ -101,7 +101,7 @@ TEST_F(TrimToolTest, WritesWhatTrimDemoGivesOrNothing) {
   }
   const ToolRun help = Trim("--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_NE(help.out.find("read whole"), std::string::npos);
+  EXPECT_NE(help.out.find("a window at a time"), std::string::npos);
 }
 
 }  // namespace
