@@ -61,6 +61,10 @@ class BitReader {
     if (byte + 8 <= size_) {
       memcpy(&word, bytes_ + byte, 8);
       word = FromLittleEndian(word);
+    } else if (bit_ + count <= size_ * 8 && size_ >= 8) {
+      // Near the end: the last eight bytes, moved down to the wanted one.
+      memcpy(&word, bytes_ + size_ - 8, 8);
+      word = FromLittleEndian(word) >> (8 * (byte + 8 - size_));
     } else if (bit_ + count <= size_ * 8) {
       word = 0;
       for (size_t i = byte; i < size_; ++i) word |= uint64_t{bytes_[i]} << (8 * (i - byte));

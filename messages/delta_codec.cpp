@@ -97,15 +97,17 @@ DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, DeltaRecord*
                       DeltaFields* sent) {
   if (!ReadMask(in, table.fields.size(), sent)) return DeltaRead::kFieldPastTable;
   if (in.failed()) return DeltaRead::kPastEnd;
-  for (uint64_t left = sent->mask; left != 0 && !in.failed(); left &= left - 1) {
+  // Past the end every read gives zero at once: failing is checked once.
+  const DeltaFieldDescription* fields = table.fields.data();
+  for (uint64_t left = sent->mask; left != 0; left &= left - 1) {
     const size_t i = static_cast<size_t>(__builtin_ctzll(left));
-    const DeltaFieldDescription& field = table.fields[i];
-    if (IsDeltaString(field)) {
+    const unsigned width = DeltaValueBits(fields[i]);
+    if (IsDeltaString(fields[i])) {
       ReadBitString(in, &record->TextToSet(i));
-    } else if (DeltaValueBits(field) > 32) {
+    } else if (width > 32) {
       return DeltaRead::kValueTooWide;
     } else {
-      record->bits[i] = in.Bits(DeltaValueBits(field));
+      record->bits[i] = in.Bits(width);
     }
   }
   return in.failed() ? DeltaRead::kPastEnd : DeltaRead::kRead;

@@ -77,7 +77,8 @@ SharedRecord DecodeRecord(BitReader& in, DemoStateReader* reader, StateTable tab
   }
   DeltaFields sent;
   if (DecodeDelta(in, description, &record->values, &sent) != DeltaRead::kRead) return nullptr;
-  for (uint64_t left = sent.mask; left != 0; left &= left - 1) {
+  // Only a time window's value counts from its clock.
+  for (uint64_t left = sent.mask & state.timeWindowFields[table]; left != 0; left &= left - 1) {
     record->clocks[static_cast<size_t>(__builtin_ctzll(left))] = static_cast<float>(state.clock);
   }
   return record;
@@ -237,7 +238,14 @@ bool ReadDeltaDescription(DemoState& state, BitReader& in) {
   DeltaFields last;
   if (DecodeDeltaDescription(in, &table, &last) != DeltaRead::kRead) return false;
   for (int which = 0; which < kStateTableCount; ++which) {
-    if (table.name == kTableNames[which]) state.tables[which] = table;
+    if (table.name != kTableNames[which]) continue;
+    state.tables[which] = table;
+    state.timeWindowFields[which] = 0;
+    for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
+      if (table.fields[i].type & (kDeltaTimeWindow8 | kDeltaTimeWindowBig)) {
+        state.timeWindowFields[which] |= uint64_t{1} << i;
+      }
+    }
   }
   return true;
 }
@@ -247,6 +255,7 @@ bool ReadDeltaDescription(DemoState& state, BitReader& in) {
 void StartAgain(DemoState& state) {
   DemoState fresh;
   fresh.tables = std::move(state.tables);
+  fresh.timeWindowFields = state.timeWindowFields;
   fresh.userMessages = std::move(state.userMessages);
   fresh.maxClients = state.maxClients;
   fresh.hltv = state.hltv;
