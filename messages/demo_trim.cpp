@@ -35,20 +35,25 @@ constexpr uint8_t kVariableSize = 255;
 // a window at a time: what is held does not grow with the demo.
 class FrameCursor {
  public:
-  FrameCursor(ReadDemoAt readAt, void* source, uint64_t end)
-      : readAt_(readAt), source_(source), end_(end), window_(kWindowSize) {}
+  FrameCursor(ReadDemoAt readAt, void* source, uint64_t begin, uint64_t end)
+      : readAt_(readAt),
+        source_(source),
+        end_(end),
+        size_(static_cast<size_t>(std::min<uint64_t>(kWindowSize, end - begin))),
+        window_(new uint8_t[size_]) {}
 
   // The demo's bytes from at on, as many as the window holds up to want
   // (at most a window's); *have of them.
   const uint8_t* BytesAt(uint64_t at, size_t want, size_t* have) {
+    want = std::min(want, size_);
     if (at < windowAt_ || at + want > windowAt_ + held_) {
       windowAt_ = at;
-      held_ = at < end_ ? readAt_(source_, at, window_.data(),
-                                  static_cast<size_t>(std::min<uint64_t>(kWindowSize, end_ - at)))
+      held_ = at < end_ ? readAt_(source_, at, window_.get(),
+                                  static_cast<size_t>(std::min<uint64_t>(size_, end_ - at)))
                         : 0;
     }
     *have = static_cast<size_t>(std::min<uint64_t>(windowAt_ + held_ - at, want));
-    return window_.data() + (at - windowAt_);
+    return window_.get() + (at - windowAt_);
   }
   // The size of the frame at at, or 0 where the range ends before it does or
   // it is not sound.
@@ -64,7 +69,8 @@ class FrameCursor {
   ReadDemoAt readAt_;
   void* source_;
   uint64_t end_;
-  std::vector<uint8_t> window_;
+  size_t size_;  // a window's, or the range's where it is smaller
+  std::unique_ptr<uint8_t[]> window_;
   uint64_t windowAt_ = 0;
   size_t held_ = 0;
 };
@@ -578,7 +584,7 @@ TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& inspection, doubl
                   "The directory is not a loading segment followed by a playback segment.");
   }
   const TrimWalk& walk = *reader->walk;
-  FrameCursor frames(readAt, source, demo.fileSize);
+  FrameCursor frames(readAt, source, segments[1].offset, demo.fileSize);
   Cut cut;
   if (!FindCut(frames, segments[1], walk.from, to, &cut)) {
     return Refuse(TrimOutcome::kNothingToKeep, reason,
@@ -632,7 +638,7 @@ bool WriteTrim(const TrimPlan& plan, ReadDemoAt readAt, void* source, WriteRepai
   loading.directoryOffset = plan.directoryOffset;
   if (!WriteRepair(loading, readAt, source, write, sink)) return false;
   GatheredWrites out(write, sink);
-  FrameCursor frames(readAt, source, plan.keptEnd);
+  FrameCursor frames(readAt, source, plan.keptBegin, plan.keptEnd);
   if (!out.Put(plan.prelude.data(), plan.prelude.size()) || !WriteKept(plan, frames, out)) {
     return false;
   }
