@@ -68,12 +68,14 @@ SharedRecord DecodeRecord(BitReader& in, DemoStateReader* reader, StateTable tab
   const DemoState& state = reader->state;
   const DeltaDescription& description = state.tables[table];
   if (description.name.empty()) return nullptr;
-  auto record = std::make_shared<StateRecord>();
-  if (base != nullptr && baseTable == table) {
-    *record = *base;
-  } else if (base != nullptr) {
+  std::shared_ptr<StateRecord> record;
+  if (base == nullptr) {
+    record = std::make_shared<StateRecord>();
+  } else if (baseTable == table) {
+    record = std::make_shared<StateRecord>(*base);
+  } else {
     ++reader->counts.tableChanges;
-    *record = Converted(*base, state.tables[baseTable], description);
+    record = std::make_shared<StateRecord>(Converted(*base, state.tables[baseTable], description));
   }
   DeltaFields sent;
   if (DecodeDelta(in, description, &record->values, &sent) != DeltaRead::kRead) return nullptr;
