@@ -31,52 +31,9 @@ constexpr uint8_t kStartFrame = 2;
 constexpr uint8_t kNextSectionFrame = 5;
 constexpr uint8_t kVariableSize = 255;
 
-// The frames of a range of the demo read one after another through readAt,
-// a window at a time: what is held does not grow with the demo.
-class FrameCursor {
- public:
-  FrameCursor(ReadDemoAt readAt, void* source, uint64_t begin, uint64_t end)
-      : readAt_(readAt),
-        source_(source),
-        end_(end),
-        size_(static_cast<size_t>(std::min<uint64_t>(kWindowSize, end - begin))),
-        window_(new uint8_t[size_]) {}
-
-  // The demo's bytes from at on, as many as the window holds up to want
-  // (at most a window's); *have of them.
-  const uint8_t* BytesAt(uint64_t at, size_t want, size_t* have) {
-    want = std::min(want, size_);
-    if (at < windowAt_ || at + want > windowAt_ + held_) {
-      windowAt_ = at;
-      held_ = at < end_ ? readAt_(source_, at, window_.get(),
-                                  static_cast<size_t>(std::min<uint64_t>(size_, end_ - at)))
-                        : 0;
-    }
-    *have = static_cast<size_t>(std::min<uint64_t>(windowAt_ + held_ - at, want));
-    return window_.get() + (at - windowAt_);
-  }
-  // The size of the frame at at, or 0 where the range ends before it does or
-  // it is not sound.
-  uint64_t FrameSizeAt(uint64_t at, const uint8_t** bytes) {
-    size_t have;
-    *bytes = BytesAt(at, kWalkLookAhead, &have);
-    const uint64_t size = have > 0 ? FrameSize(5, *bytes, have) : 0;
-    return size <= end_ - at ? size : 0;
-  }
-
- private:
-  static constexpr size_t kWindowSize = 1024 * 1024;
-  ReadDemoAt readAt_;
-  void* source_;
-  uint64_t end_;
-  size_t size_;  // a window's, or the range's where it is smaller
-  std::unique_ptr<uint8_t[]> window_;
-  uint64_t windowAt_ = 0;
-  size_t held_ = 0;
-};
-
 // The frames of the playback that the copy keeps: from the first network
-// frame at or after from through the last frame at or before to.
+// frame at or after from through the last frame at or before to, before any
+// next-section frame.
 struct Cut {
   uint64_t first = 0;
   uint64_t end = 0;  // after the last kept frame
@@ -85,54 +42,31 @@ struct Cut {
   int64_t networkFrames = 0;
 };
 
-bool FindCut(FrameCursor& frames, const DemoSegment& playback, double from, double to, Cut* cut) {
-  const uint64_t end = uint64_t{playback.offset} + playback.length;
-  for (uint64_t at = playback.offset; at < end;) {
-    const uint8_t* bytes;
-    const uint64_t size = frames.FrameSizeAt(at, &bytes);
-    if (size == 0) break;  // an intact segment never ends so
-    const uint8_t type = bytes[0];
-    const float time = LoadLeFloat(bytes + 1);
-    const int32_t host = LoadLeInt32(bytes + 5);
-    if (type == kNextSectionFrame) break;
-    if (cut->first == 0 && type == kNetworkFrame && time >= from) {
-      cut->first = at;
-      cut->firstTime = time;
-      cut->firstHost = host;
-    }
-    if (cut->first != 0) {
-      if (to >= 0 && time > to) break;
-      cut->end = at + size;
-      cut->lastTime = time;
-      cut->lastHost = host;
-      cut->networkFrames += type == kNetworkFrame;
-    }
-    at += size;
-  }
-  return cut->end > cut->first;
-}
-
-// A frame's client state and sequence numbers, which the prelude frame of
-// its sequence repeats.
+// Where a frame's client state and sequence numbers are, which the prelude
+// frame of its sequence repeats: read again only for the few it writes.
 struct FrameHead {
   uint32_t sequence = 0;
   bool filled = false;
-  std::array<uint8_t, kHeadSize> bytes{};
+  uint64_t offset = 0;
 };
 
-// A message of the playback before the cut that later ones need read or
-// shown as it left them, with its place among them.
+// Where a message of the playback before the cut is that later ones need
+// read or shown as it left them, with its place among them.
 struct CarriedMessage {
-  std::vector<uint8_t> bytes;
+  uint64_t offset = 0;
+  size_t size = 0;
   uint64_t order = 0;
 };
+// By id (the top byte) and what tells messages of the id apart.
+using CarriedKey = std::pair<uint64_t, std::string>;
 
 }  // namespace
 
 struct TrimWalk {
-  double from = 0;
+  double from = 0, to = -1;
   MessageReader messages;
-  uint64_t cutAt = 0;  // the first kept frame, once passed
+  Cut cut;
+  bool keptEnded = false;  // past the last kept frame
   DemoStateReader reader;
   MessageWatcher stateWatcher;
   bool cutPassed = false;
@@ -142,7 +76,7 @@ struct TrimWalk {
   bool anyShown = false;
   uint32_t shown = 0;                             // the last frame with entities before the cut
   std::set<uint32_t> bases;                       // before the cut, that kept frames delta from
-  std::map<std::string, CarriedMessage> carried;  // by id and key
+  std::map<CarriedKey, CarriedMessage> carried;
   uint64_t arrivals = 0;
   bool mapChange = false;
 };
@@ -160,46 +94,72 @@ constexpr uint8_t kDeltaIds[] = {kDeltaPacketEntities, kClientData};
 // At the cut, the first network frame of the playback at or after from,
 // the state is kept; from there on only the kept frames' bases are looked
 // for.
-void PassCut(TrimWalk* walk, const uint8_t* frame, uint64_t frameAt, bool loading) {
-  if (walk->cutPassed || loading || frame[0] != kNetworkFrame || LoadLeFloat(frame + 1) < walk->from) {
-    return;
-  }
+void PassCut(TrimWalk* walk, const SeenFrame& frame) {
   walk->cutPassed = true;
-  walk->cutAt = frameAt;
+  walk->cut.first = frame.offset;
+  walk->cut.firstTime = LoadLeFloat(frame.bytes + 1);
+  walk->cut.firstHost = LoadLeInt32(frame.bytes + 5);
   walk->atCut = walk->reader.state;
-  walk->firstKept = LoadLe32(frame + kSequenceAt);
+  walk->firstKept = LoadLe32(frame.bytes + kSequenceAt);
   walk->reader.wanted.fill(false);
   for (uint8_t id : kDeltaIds) walk->reader.wanted[id] = true;
 }
 
-// The key a message is carried by; empty for those that are not carried
+// Each frame of the playback, before its messages: the cut, and the kept
+// frames after it.
+void WalkFrame(void* context, const SeenFrame& frame) {
+  auto* walk = static_cast<TrimWalk*>(context);
+  if (frame.loading || walk->keptEnded) return;
+  const uint8_t type = frame.bytes[0];
+  const float time = LoadLeFloat(frame.bytes + 1);
+  if (type == kNextSectionFrame) {
+    walk->keptEnded = true;
+    return;
+  }
+  if (!walk->cutPassed) {
+    if (type != kNetworkFrame || time < walk->from) return;
+    PassCut(walk, frame);
+  }
+  if (walk->to >= 0 && time > walk->to) {
+    walk->keptEnded = true;
+    return;
+  }
+  Cut& cut = walk->cut;
+  cut.end = frame.offset + frame.size;
+  cut.lastTime = time;
+  cut.lastHost = LoadLeInt32(frame.bytes + 5);
+  cut.networkFrames += type == kNetworkFrame;
+}
+
+// The key a message is carried by; false for those that are not carried
 // (one-shot, or kept in the state). Server commands are never carried.
-std::string CarriedKey(const SeenMessage& message, uint64_t arrival) {
+bool KeyOf(const SeenMessage& message, uint64_t arrival, CarriedKey* key) {
   const uint8_t id = message.bytes[0];
-  auto key = [id](const std::string& within) { return std::to_string(id) + ":" + within; };
+  key->first = uint64_t{id} << 56;
   switch (id) {
     case kDeltaDescription:
-      return key(std::string(reinterpret_cast<const char*>(message.bytes + 1),
-                             strnlen(reinterpret_cast<const char*>(message.bytes + 1),
-                                     message.size - 1)));
+      key->second.assign(reinterpret_cast<const char*>(message.bytes + 1),
+                         strnlen(reinterpret_cast<const char*>(message.bytes + 1), message.size - 1));
+      return true;
     case kNewUserMessage:
-    case kDecalName: return key(std::to_string(message.size > 1 ? message.bytes[1] : 0));
-    case kDirector: return key(std::to_string(message.size > 2 ? message.bytes[2] : 0));
+    case kDecalName: key->first |= message.size > 1 ? message.bytes[1] : 0; return true;
+    case kDirector: key->first |= message.size > 2 ? message.bytes[2] : 0; return true;
     case kResourceList:
-    case kPings: return key(std::string());
+    case kPings: return true;
     case kSpawnBaseline:
     case kSpawnStatic:
-    case kCustomization: return key(std::to_string(arrival));  // each, in order
-    default: return std::string();
+    case kCustomization: key->first |= arrival; return true;  // each, in order
+    default: return false;
   }
 }
 
 void NotePlaybackMessage(TrimWalk* walk, const SeenMessage& message) {
   if (message.bytes[0] == kServerInfo) walk->mapChange = true;
-  const std::string key = CarriedKey(message, walk->arrivals);
-  if (key.empty()) return;
+  CarriedKey key;
+  if (!KeyOf(message, walk->arrivals, &key)) return;
   CarriedMessage& kept = walk->carried[key];
-  kept.bytes.assign(message.bytes, message.bytes + message.size);
+  kept.offset = message.frameOffset + static_cast<uint64_t>(message.bytes - message.frame);
+  kept.size = message.size;
   kept.order = walk->arrivals++;
 }
 
@@ -224,7 +184,7 @@ void NoteBase(TrimWalk* walk, const SeenMessage& message) {
 
 void SeeMessage(void* context, const SeenMessage& message) {
   auto* walk = static_cast<TrimWalk*>(context);
-  PassCut(walk, message.frame, message.frameOffset, message.loading);
+  if (walk->keptEnded) return;
   if (walk->cutPassed) return NoteBase(walk, message);
   if (!message.loading) NotePlaybackMessage(walk, message);
   walk->stateWatcher.seen(walk->stateWatcher.context, message);
@@ -232,12 +192,12 @@ void SeeMessage(void* context, const SeenMessage& message) {
 
 void ReadFrame(void* context, const SeenFrame& frame) {
   auto* walk = static_cast<TrimWalk*>(context);
-  PassCut(walk, frame.bytes, frame.offset, frame.loading);
   if (!walk->cutPassed) return walk->stateWatcher.frameRead(walk->stateWatcher.context, frame);
   // A delta reaches at most 63 frames back: past that none names a frame
   // before the cut, and the rest is read only to know it reads.
   const uint32_t sequence = LoadLe32(frame.bytes + kSequenceAt);
-  if (static_cast<int32_t>(sequence - walk->firstKept) >= static_cast<int32_t>(kRingFrames)) {
+  if (walk->keptEnded ||
+      static_cast<int32_t>(sequence - walk->firstKept) >= static_cast<int32_t>(kRingFrames)) {
     walk->reader.wanted.fill(false);
   }
 }
@@ -250,7 +210,7 @@ void FrameDone(void* context, const DemoState& state, const SeenFrame& frame) {
   FrameHead& head = walk->heads[state.sequence % kRingFrames];
   head.sequence = state.sequence;
   head.filled = true;
-  memcpy(head.bytes.data(), frame.bytes + kFrameHeaderSize, kHeadSize);
+  head.offset = frame.offset + kFrameHeaderSize;
   const StateFrame* slot = RingFrame(state, state.sequence);
   if (slot != nullptr && slot->entities != nullptr) {
     walk->anyShown = true;
@@ -433,13 +393,19 @@ void WriteOutside(BitWriter& out, const DemoState& state) {
   WriteHud(out, state);
 }
 
-void WriteCarried(BitWriter& out, const TrimWalk& walk) {
+// False where the demo gives fewer bytes than where they were.
+bool WriteCarried(BitWriter& out, const TrimWalk& walk, ReadDemoAt readAt, void* source) {
   std::vector<const CarriedMessage*> carried;
   for (const auto& kept : walk.carried) carried.push_back(&kept.second);
   std::sort(carried.begin(), carried.end(),
             [](const CarriedMessage* a, const CarriedMessage* b) { return a->order < b->order; });
-  for (const CarriedMessage* message : carried)
-    out.Take(message->bytes.data(), message->bytes.size());
+  std::vector<uint8_t> bytes;
+  for (const CarriedMessage* message : carried) {
+    bytes.resize(message->size);
+    if (readAt(source, message->offset, bytes.data(), bytes.size()) != bytes.size()) return false;
+    out.Take(bytes.data(), bytes.size());
+  }
+  return true;
 }
 
 void AppendLe32(std::vector<uint8_t>* out, uint32_t value) {
@@ -448,9 +414,11 @@ void AppendLe32(std::vector<uint8_t>* out, uint32_t value) {
 
 // The prelude: a network frame at time 0 for each base and the frame shown
 // at the cut, ascending, with that frame's own head. The first also carries
-// what reading needs, the last the state outside the entities. False where
-// a block grows past what a frame holds.
-bool AppendPrelude(std::vector<uint8_t>* out, const TrimWalk& walk, int64_t* frames) {
+// what reading needs, the last the state outside the entities. kTooLarge
+// where a block grows past what a frame holds; kChanged where the demo read
+// again gives fewer bytes.
+TrimOutcome AppendPrelude(std::vector<uint8_t>* out, const TrimWalk& walk, ReadDemoAt readAt,
+                          void* source, int64_t* frames) {
   std::set<uint32_t> sequences = walk.bases;
   if (walk.anyShown) sequences.insert(walk.shown);
   const DemoState& state = walk.atCut;
@@ -464,68 +432,77 @@ bool AppendPrelude(std::vector<uint8_t>* out, const TrimWalk& walk, int64_t* fra
   for (size_t i = 0; i < written.size(); ++i) {
     const StateFrame& frame = *RingFrame(state, written[i]);
     BitWriter block;
-    if (i == 0) WriteCarried(block, walk);
+    if (i == 0 && !WriteCarried(block, walk, readAt, source)) return TrimOutcome::kChanged;
     block.Byte(kTime);
     WriteFloat(block, static_cast<float>(state.clock));
     if (i + 1 == written.size()) WriteOutside(block, state);
     if (frame.client != nullptr) WriteClientData(block, state, *frame.client);
     if (frame.entities != nullptr) WritePacketEntities(block, state, *frame.entities);
-    if (block.bytes().size() > kLargestBlock) return false;
+    if (block.bytes().size() > kLargestBlock) return TrimOutcome::kTooLarge;
     AppendFrameHeader(out, kNetworkFrame, 0.0f, 0);
+    const size_t headAt = out->size();
+    out->resize(headAt + kHeadSize);
     const FrameHead& head = walk.heads[written[i] % kRingFrames];
-    out->insert(out->end(), head.bytes.begin(), head.bytes.end());
+    if (readAt(source, head.offset, out->data() + headAt, kHeadSize) != kHeadSize) {
+      return TrimOutcome::kChanged;
+    }
     AppendLe32(out, static_cast<uint32_t>(block.bytes().size()));
     out->insert(out->end(), block.bytes().begin(), block.bytes().end());
     ++*frames;
   }
-  return true;
+  return TrimOutcome::kWritten;
 }
 
-// Pieces gathered into writes of a window's size: a frame's header and body
-// are not a write each.
-class GatheredWrites {
- public:
-  GatheredWrites(WriteRepairPiece write, void* sink) : write_(write), sink_(sink) {
-    gathered_.reserve(kSize);
-  }
-  bool Put(const uint8_t* bytes, size_t size) {
-    if (gathered_.size() + size > kSize && !Flush()) return false;
-    if (size >= kSize) return write_(sink_, bytes, size);
-    gathered_.insert(gathered_.end(), bytes, bytes + size);
-    return true;
-  }
-  bool Flush() {
-    const bool written = gathered_.empty() || write_(sink_, gathered_.data(), gathered_.size());
-    gathered_.clear();
-    return written;
-  }
+// A kept frame's time and host frame, counted from the first kept frame's.
+void Rebase(uint8_t* frame, const TrimPlan& plan) {
+  const float time = LoadLeFloat(frame + 1) - plan.firstTime;
+  const uint32_t host = LoadLe32(frame + 5) - static_cast<uint32_t>(plan.firstHost);
+  memcpy(frame + 1, &time, sizeof time);
+  for (int i = 0; i < 4; ++i) frame[5 + i] = static_cast<uint8_t>(host >> (8 * i));
+}
 
- private:
-  static constexpr size_t kSize = 256 * 1024;
-  WriteRepairPiece write_;
-  void* sink_;
-  std::vector<uint8_t> gathered_;
-};
-
-// The kept frames as they are, but for their time and host frame counted
-// from the first's; false where the demo ends first or a write fails.
-bool WriteKept(const TrimPlan& plan, FrameCursor& frames, GatheredWrites& out) {
+// The kept frames, rebased, a window at a time: a window's whole frames are
+// changed in place and written at once, and a frame larger than a window
+// goes in pieces. False where the demo ends early, its frames are not those
+// planned, or a write fails.
+bool WriteKept(const TrimPlan& plan, ReadDemoAt readAt, void* source, WriteRepairPiece write,
+               void* sink) {
+  constexpr uint64_t kWindowSize = 1024 * 1024;
+  const size_t windowSize =
+      static_cast<size_t>(std::min(kWindowSize, plan.keptEnd - plan.keptBegin));
+  std::unique_ptr<uint8_t[]> window(new uint8_t[windowSize]);
   for (uint64_t at = plan.keptBegin; at < plan.keptEnd;) {
-    const uint8_t* bytes;
-    const uint64_t size = frames.FrameSizeAt(at, &bytes);
-    if (size < kFrameHeaderSize) return false;
-    uint8_t header[kFrameHeaderSize];
-    header[0] = bytes[0];
-    const float time = LoadLeFloat(bytes + 1) - plan.firstTime;
-    const uint32_t host = LoadLe32(bytes + 5) - static_cast<uint32_t>(plan.firstHost);
-    memcpy(header + 1, &time, sizeof time);
-    for (int i = 0; i < 4; ++i) header[5 + i] = static_cast<uint8_t>(host >> (8 * i));
-    if (!out.Put(header, sizeof header)) return false;
-    for (uint64_t done = kFrameHeaderSize; done < size;) {
-      size_t have;
-      const uint8_t* piece = frames.BytesAt(at + done, static_cast<size_t>(size - done), &have);
-      if (have == 0 || !out.Put(piece, have)) return false;
-      done += have;
+    const size_t held = readAt(
+        source, at, window.get(), static_cast<size_t>(std::min<uint64_t>(windowSize, plan.keptEnd - at)));
+    // The demo read again must be the one planned from.
+    if (at == plan.keptBegin &&
+        (held < kFrameHeaderSize || window[0] != kNetworkFrame ||
+         LoadLeFloat(window.get() + 1) != plan.firstTime)) {
+      return false;
+    }
+    size_t whole = 0;
+    uint64_t size = 0;
+    while (whole < held) {
+      size = FrameSize(5, window.get() + whole, held - whole);
+      if (size == 0 || size > plan.keptEnd - (at + whole)) return false;
+      if (size > held - whole) break;
+      Rebase(window.get() + whole, plan);
+      whole += static_cast<size_t>(size);
+    }
+    if (whole > 0) {
+      if (!write(sink, window.get(), whole)) return false;
+      at += whole;
+      continue;
+    }
+    // A frame larger than the window: its size is known once its fixed part is.
+    if (held < kWalkLookAhead) return false;
+    Rebase(window.get(), plan);
+    if (!write(sink, window.get(), held)) return false;
+    for (uint64_t done = held; done < size;) {
+      const size_t got = readAt(source, at + done, window.get(),
+                                static_cast<size_t>(std::min<uint64_t>(windowSize, size - done)));
+      if (got == 0 || !write(sink, window.get(), got)) return false;
+      done += got;
     }
     at += size;
   }
@@ -539,13 +516,15 @@ TrimOutcome Refuse(TrimOutcome outcome, std::string* reason, std::string text) {
 
 }  // namespace
 
-TrimReader::TrimReader(double from) : walk(new TrimWalk) {
+TrimReader::TrimReader(double from, double to) : walk(new TrimWalk) {
   walk->from = from;
+  walk->to = to;
   walk->stateWatcher = DemoStateWatcher(&walk->reader);
   walk->reader.frameDone = FrameDone;
   walk->reader.context = walk.get();
   for (uint8_t id : kCarriedIds) walk->reader.wanted[id] = true;
-  walk->messages.watcher = {SeeMessage, ReadFrame, walk.get(), walk->reader.wanted.data()};
+  walk->messages.watcher = {SeeMessage, ReadFrame, walk.get(), walk->reader.wanted.data(),
+                            WalkFrame};
 }
 
 TrimReader::~TrimReader() = default;
@@ -554,8 +533,8 @@ WindowReader TrimWindowReader(TrimReader* reader) {
   return MessageWindowReader(&reader->walk->messages);
 }
 
-TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& inspection, double to,
-                     ReadDemoAt readAt, void* source, TrimPlan* plan, std::string* reason) {
+TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& inspection, ReadDemoAt readAt,
+                     void* source, TrimPlan* plan, std::string* reason) {
   *plan = TrimPlan();
   reason->clear();
   const DemoStructure& demo = inspection.structure;
@@ -584,15 +563,11 @@ TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& inspection, doubl
                   "The directory is not a loading segment followed by a playback segment.");
   }
   const TrimWalk& walk = *reader->walk;
-  FrameCursor frames(readAt, source, segments[1].offset, demo.fileSize);
-  Cut cut;
-  if (!FindCut(frames, segments[1], walk.from, to, &cut)) {
+  const Cut& cut = walk.cut;
+  if (!walk.cutPassed || cut.end <= cut.first) {
     return Refuse(TrimOutcome::kNothingToKeep, reason,
                   FormatText("No frame of the playback lies between %g s and %g s.", walk.from,
-                             to >= 0 ? to : demo.duration));
-  }
-  if (!walk.cutPassed || walk.cutAt != cut.first) {
-    return Refuse(TrimOutcome::kChanged, reason, "The demo changed while it was read.");
+                             walk.to >= 0 ? walk.to : demo.duration));
   }
   const MessagesRead read = MessageReaderResult(&reader->walk->messages).read;
   if (walk.mapChange) {
@@ -607,10 +582,13 @@ TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& inspection, doubl
   plan->loadingEnd = segments[1].offset;
   AppendFrameHeader(&plan->prelude, kStartFrame, 0.0f, 0);
   int64_t preludeFrames = 0;
-  if (!AppendPrelude(&plan->prelude, walk, &preludeFrames)) {
+  const TrimOutcome prelude = AppendPrelude(&plan->prelude, walk, readAt, source, &preludeFrames);
+  if (prelude != TrimOutcome::kWritten) {
     *plan = TrimPlan();
-    return Refuse(TrimOutcome::kTooLarge, reason,
-                  "The state at the cut does not fit in a frame's message block.");
+    return Refuse(prelude, reason,
+                  prelude == TrimOutcome::kTooLarge
+                      ? "The state at the cut does not fit in a frame's message block."
+                      : "The demo changed while it was read.");
   }
   plan->keptBegin = cut.first;
   plan->keptEnd = cut.end;
@@ -637,9 +615,8 @@ bool WriteTrim(const TrimPlan& plan, ReadDemoAt readAt, void* source, WriteRepai
   loading.keepEnd = plan.loadingEnd;
   loading.directoryOffset = plan.directoryOffset;
   if (!WriteRepair(loading, readAt, source, write, sink)) return false;
-  GatheredWrites out(write, sink);
-  FrameCursor frames(readAt, source, plan.keptBegin, plan.keptEnd);
-  if (!out.Put(plan.prelude.data(), plan.prelude.size()) || !WriteKept(plan, frames, out)) {
+  if (!write(sink, plan.prelude.data(), plan.prelude.size()) ||
+      !WriteKept(plan, readAt, source, write, sink)) {
     return false;
   }
   const float lastTime = plan.lastTime - plan.firstTime;
@@ -650,20 +627,19 @@ bool WriteTrim(const TrimPlan& plan, ReadDemoAt readAt, void* source, WriteRepai
   AppendFrameHeader(&end, kNextSectionFrame, lastTime, static_cast<int32_t>(lastHost));
   AppendTwoSegmentDirectory(&end, plan.loadingEnd, plan.directoryOffset, lastTime,
                             plan.networkFrames);
-  return out.Put(end.data(), end.size()) && out.Flush();
+  return write(sink, end.data(), end.size());
 }
 
 TrimOutcome TrimDemo(const uint8_t* bytes, size_t size, double from, double to,
                      std::vector<uint8_t>* out, std::string* reason) {
   out->clear();
   if (size == 0) return Refuse(TrimOutcome::kUnreadProtocol, reason, "The demo is empty.");
-  TrimReader reader(from);
+  TrimReader reader(from, to);
   const WindowReader also = TrimWindowReader(&reader);
   const DemoInspection demo = InspectDemo(bytes, size, &also);
   DemoBuffer source = {bytes, size};
   TrimPlan plan;
-  const TrimOutcome outcome =
-      PlanTrim(&reader, demo, to, ReadFromDemoBuffer, &source, &plan, reason);
+  const TrimOutcome outcome = PlanTrim(&reader, demo, ReadFromDemoBuffer, &source, &plan, reason);
   if (outcome != TrimOutcome::kWritten) return outcome;
   out->reserve(static_cast<size_t>(plan.size));
   WriteTrim(plan, ReadFromDemoBuffer, &source, AppendToVector, out);

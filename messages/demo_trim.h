@@ -33,14 +33,16 @@ enum class TrimOutcome {
   kNothingToKeep,   // no network frame at or after from, or none up to to
   kUnreadMessages,  // a block that did not read whole: the state at the cut is not known
   kTooLarge,        // a prelude frame's block past what a frame holds, or a copy past 4 GiB
-  kChanged,         // the demo read the second time is not the one read the first
+  kChanged,         // read again, the demo is shorter
 };
 
 // The first reading: the demo's messages, with the client state up to the
-// first network frame of the playback at or after from (seconds).
+// first network frame of the playback at or after from (seconds), and the
+// frames to keep from there to the last at or before to (negative: the
+// end).
 struct TrimWalk;
 struct TrimReader {
-  explicit TrimReader(double from);
+  TrimReader(double from, double to);
   ~TrimReader();
   std::unique_ptr<TrimWalk> walk;
 };
@@ -62,10 +64,10 @@ struct TrimPlan {
   uint64_t size = 0;  // of the copy
 };
 
-// Once the inspection that reader read with is done: the copy that ends
-// with the last frame at or before to (negative: the end), or why there is
-// none. readAt reads the same demo again, for its header and playback.
-TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& demo, double to, ReadDemoAt readAt,
+// Once the inspection that reader read with is done: the copy, or why there
+// is none. readAt reads the same demo again, for its header and the few
+// frames' heads and messages that the prelude repeats.
+TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& demo, ReadDemoAt readAt,
                      void* source, TrimPlan* plan, std::string* reason);
 
 // Writes the copy the plan makes of the demo that readAt gives, piece by

@@ -826,8 +826,11 @@ void ReadFrame(MessageReaderState* state, const FrameRange& range, const uint8_t
   const bool loading =
       range.loading || (range.findParts && state->part != MessageReaderState::kPlayback);
   const double time = loading ? 0.0 : LoadLeFloat(frame + 1);
+  const MessageWatcher& watcher = state->watcher;
+  if (watcher.frameWalked != nullptr) {
+    watcher.frameWalked(watcher.context, {frame, size, state->at, loading, true});
+  }
   if (type == 0 || type == 1) {
-    const MessageWatcher& watcher = state->watcher;
     if (watcher.seen == nullptr) {
       ReadBlock<false>(state, frame, size, time, state->at, loading);
     } else {

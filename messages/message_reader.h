@@ -48,6 +48,9 @@ struct MessageWatcher {
   // change them as it reads; the others are stepped over as an unwatched
   // reader steps over them.
   const bool* wanted = nullptr;
+  // Every frame walked, of any type, before its messages are read (whole
+  // tells nothing here); where seen is set.
+  void (*frameWalked)(void* context, const SeenFrame& frame) = nullptr;
 };
 
 struct MessageReader {

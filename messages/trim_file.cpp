@@ -5,7 +5,6 @@ namespace {
 struct TrimJob {
   TrimReader* reader;
   const DemoInspection* demo;
-  double to;
   TrimFileOutcome* outcome;
 };
 
@@ -14,7 +13,7 @@ bool PlanAndWrite(void* context, ReadDemoAt readAt, void* source, WriteRepairPie
   TrimJob* job = static_cast<TrimJob*>(context);
   TrimFileOutcome& outcome = *job->outcome;
   outcome.trim =
-      PlanTrim(job->reader, *job->demo, job->to, readAt, source, &outcome.plan, &outcome.reason);
+      PlanTrim(job->reader, *job->demo, readAt, source, &outcome.plan, &outcome.reason);
   return outcome.trim == TrimOutcome::kWritten &&
          WriteTrim(outcome.plan, readAt, source, write, sink);
 }
@@ -33,10 +32,10 @@ bool ReadForTrim(const char* demoPath, TrimReader* reader, DemoInspection* demo,
 TrimFileOutcome TrimDemoFile(const char* demoPath, double from, double to, WholeFile* copy,
                              bool replace) {
   TrimFileOutcome outcome;
-  TrimReader reader(from);
+  TrimReader reader(from, to);
   DemoInspection demo;
   if (!ReadForTrim(demoPath, &reader, &demo, &outcome)) return outcome;
-  TrimJob job = {&reader, &demo, to, &outcome};
+  TrimJob job = {&reader, &demo, &outcome};
   outcome.file = WriteCopyFile(demoPath, PlanAndWrite, &job, copy, replace);
   return outcome;
 }
@@ -45,13 +44,13 @@ TrimFileOutcome TrimDemoFileInto(const char* demoPath, double from, double to,
                                  std::vector<uint8_t>* part) {
   part->clear();
   TrimFileOutcome outcome;
-  TrimReader reader(from);
+  TrimReader reader(from, to);
   DemoInspection demo;
   if (!ReadForTrim(demoPath, &reader, &demo, &outcome)) return outcome;
   struct Job {
     TrimJob trim;
     std::vector<uint8_t>* part;
-  } job = {{&reader, &demo, to, &outcome}, part};
+  } job = {{&reader, &demo, &outcome}, part};
   const bool read = ReadDemoFileAt(
       demoPath,
       [](void* context, ReadDemoAt readAt, void* source) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/bitmap_writer.h"
+#include "tools/demo_repeat.h"
 #include "tools/demo_writer.h"
 #include "tools/message_writer.h"
 
@@ -24,7 +25,8 @@ const char kUsage[] =
     "  --size BYTES      enough frames for a file of at least this size\n"
     "  --seed N          seed of the frame contents (default 1)\n"
     "  --story           a server, two players, a kill and a line of chat\n"
-    "  --preview FILE    also write the map's preview bitmap (252 x 192) to FILE\n";
+    "  --preview FILE    also write the map's preview bitmap (252 x 192) to FILE\n"
+    "  --repeat DEMO     DEMO's playback over and over, to --size bytes (no other option)\n";
 
 bool WriteFile(const char* path, const std::vector<uint8_t>& bytes) {
   FILE* file = fopen(path, "wb");
@@ -47,6 +49,8 @@ int main(int argc, char** argv) {
   bool story = false;
   const char* output = nullptr;
   const char* preview = nullptr;
+  const char* repeated = nullptr;
+  long long size = 0;
   for (int i = 1; i < argc; ++i) {
     std::string option = argv[i];
     bool hasValue = i + 1 < argc;
@@ -69,8 +73,11 @@ int main(int argc, char** argv) {
       recipe.playbackFrames = static_cast<size_t>(number);
     } else if (option == "--size" && hasValue && ParseNumber(argv[++i], &number) && number >= 0) {
       recipe.playbackFrames = FramesForSize(static_cast<size_t>(number));
+      size = number;
     } else if (option == "--seed" && hasValue && ParseNumber(argv[++i], &number)) {
       recipe.seed = static_cast<uint32_t>(number);
+    } else if (option == "--repeat" && hasValue) {
+      repeated = argv[++i];
     } else if (option == "--preview" && hasValue) {
       preview = argv[++i];
     } else if (option[0] != '-' && output == nullptr) {
@@ -83,6 +90,22 @@ int main(int argc, char** argv) {
   if (output == nullptr) {
     fputs(kUsage, stderr);
     return 2;
+  }
+  if (repeated != nullptr) {
+    FILE* file = fopen(repeated, "rb");
+    std::vector<uint8_t> recording;
+    for (int c; file != nullptr && (c = fgetc(file)) != EOF;) recording.push_back(static_cast<uint8_t>(c));
+    if (file != nullptr) fclose(file);
+    const std::vector<uint8_t> demo = RepeatPlayback(recording, static_cast<size_t>(size));
+    if (demo.empty()) {
+      fprintf(stderr, "%s: not an intact demo of a loading and a playback segment\n", repeated);
+      return 1;
+    }
+    if (!WriteFile(output, demo)) {
+      fprintf(stderr, "%s: %s\n", output, strerror(errno));
+      return 1;
+    }
+    return 0;
   }
   if (story) {
     DemoStory sample = SampleStory(recipe.gameDirectory, recipe.mapName);

@@ -266,14 +266,14 @@ TEST(DemoTrimTest, ReadWindowByWindowTheCopyIsTheSame) {
     ASSERT_EQ(TrimDemo(demo.data(), demo.size(), from, -1, &whole, &reason), TrimOutcome::kWritten)
         << name << ": " << reason;
 
-    TrimReader reader(from);
+    TrimReader reader(from, -1);
     const WindowReader also = TrimWindowReader(&reader);
     Pieces pieces = {{demo.data(), demo.size()}, 0};
     uint64_t read = 0;
     const DemoInspection inspection = InspectDemoPieces(givePiece, giveAt, &pieces, demo.size(),
                                                         kSmallestWindow, &read, &also);
     TrimPlan plan;
-    ASSERT_EQ(PlanTrim(&reader, inspection, -1, giveAt, &pieces, &plan, &reason),
+    ASSERT_EQ(PlanTrim(&reader, inspection, giveAt, &pieces, &plan, &reason),
               TrimOutcome::kWritten)
         << name << ": " << reason;
     std::vector<uint8_t> windowed;
