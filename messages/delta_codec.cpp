@@ -93,21 +93,36 @@ std::string& DeltaRecord::TextToSet(size_t field) {
   return texts[field];
 }
 
+DeltaWidths WidthsOf(const DeltaDescription& table) {
+  DeltaWidths widths;
+  for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
+    const DeltaFieldDescription& field = table.fields[i];
+    widths.bits[i] = IsDeltaString(field)          ? DeltaWidths::kStringValue
+                     : DeltaValueBits(field) > 32 ? DeltaWidths::kWideValue
+                                                   : static_cast<uint8_t>(DeltaValueBits(field));
+  }
+  return widths;
+}
+
 DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, DeltaRecord* record,
                       DeltaFields* sent) {
+  return DecodeDelta(in, table, WidthsOf(table), record, sent);
+}
+
+DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, const DeltaWidths& widths,
+                      DeltaRecord* record, DeltaFields* sent) {
   if (!ReadMask(in, table.fields.size(), sent)) return DeltaRead::kFieldPastTable;
   if (in.failed()) return DeltaRead::kPastEnd;
   // Past the end every read gives zero at once: failing is checked once.
-  const DeltaFieldDescription* fields = table.fields.data();
   for (uint64_t left = sent->mask; left != 0; left &= left - 1) {
     const size_t i = static_cast<size_t>(__builtin_ctzll(left));
-    const unsigned width = DeltaValueBits(fields[i]);
-    if (IsDeltaString(fields[i])) {
-      ReadBitString(in, &record->TextToSet(i));
-    } else if (width > 32) {
-      return DeltaRead::kValueTooWide;
-    } else {
+    const uint8_t width = widths.bits[i];
+    if (width <= 32) {
       record->bits[i] = in.Bits(width);
+    } else if (width == DeltaWidths::kStringValue) {
+      ReadBitString(in, &record->TextToSet(i));
+    } else {
+      return DeltaRead::kValueTooWide;
     }
   }
   return in.failed() ? DeltaRead::kPastEnd : DeltaRead::kRead;

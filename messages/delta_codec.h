@@ -77,10 +77,22 @@ enum class DeltaRead {
   kValueTooWide,    // a marked field takes more than 32 bits
 };
 
+// How wide each sendable field's value is, found once for a table that
+// many deltas are read with: bits, or kStringValue or kWideValue.
+struct DeltaWidths {
+  static constexpr uint8_t kStringValue = 254;
+  static constexpr uint8_t kWideValue = 255;  // more than 32 bits
+  std::array<uint8_t, kMostSentFields> bits{};
+};
+DeltaWidths WidthsOf(const DeltaDescription& table);
+
 // One delta: record, which holds the base (a record of the table's size),
 // takes the values sent; sent tells which fields were.
 DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, DeltaRecord* record,
                       DeltaFields* sent);
+// The same with the table's widths found before.
+DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, const DeltaWidths& widths,
+                      DeltaRecord* record, DeltaFields* sent);
 // The values of record's fields that sent names, with its mask bytes.
 void EncodeDelta(BitWriter& out, const DeltaDescription& table, const DeltaRecord& record,
                  DeltaFields sent);

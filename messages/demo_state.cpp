@@ -112,10 +112,10 @@ struct PooledAllocator {
   }
 };
 
-template <typename... Values>
-std::shared_ptr<StateRecord> MakeRecord(Values&&... values) {
-  return std::allocate_shared<StateRecord>(PooledAllocator<StateRecord>(),
-                                           std::forward<Values>(values)...);
+// Records and the client data that holds them.
+template <typename T, typename... Values>
+std::shared_ptr<T> MakeShared(Values&&... values) {
+  return std::allocate_shared<T>(PooledAllocator<T>(), std::forward<Values>(values)...);
 }
 
 // One delta of table onto base, which was read with baseTable (none: from
@@ -127,15 +127,18 @@ SharedRecord DecodeRecord(BitReader& in, DemoStateReader* reader, StateTable tab
   if (description.name.empty()) return nullptr;
   std::shared_ptr<StateRecord> record;
   if (base == nullptr) {
-    record = MakeRecord();
+    record = MakeShared<StateRecord>();
   } else if (baseTable == table) {
-    record = MakeRecord(*base);
+    record = MakeShared<StateRecord>(*base);
   } else {
     ++reader->counts.tableChanges;
-    record = MakeRecord(Converted(*base, state.tables[baseTable], description));
+    record = MakeShared<StateRecord>(Converted(*base, state.tables[baseTable], description));
   }
   DeltaFields sent;
-  if (DecodeDelta(in, description, &record->values, &sent) != DeltaRead::kRead) return nullptr;
+  if (DecodeDelta(in, description, state.widths[table], &record->values, &sent) !=
+      DeltaRead::kRead) {
+    return nullptr;
+  }
   // Only a time window's value counts from its clock.
   for (uint64_t left = sent.mask & state.timeWindowFields[table]; left != 0; left &= left - 1) {
     record->clocks[static_cast<size_t>(__builtin_ctzll(left))] = static_cast<float>(state.clock);
@@ -287,7 +290,7 @@ bool ReadClientData(DemoStateReader* reader, BitReader& in) {
     made.weapons = std::move(weapons);
   }
   if (in.failed()) return false;
-  state.client = std::make_shared<const ClientState>(std::move(made));
+  state.client = MakeShared<const ClientState>(std::move(made));
   CurrentSlot(state).client = state.client;
   return true;
 }
@@ -299,6 +302,7 @@ bool ReadDeltaDescription(DemoState& state, BitReader& in) {
   for (int which = 0; which < kStateTableCount; ++which) {
     if (table.name != kTableNames[which]) continue;
     state.tables[which] = table;
+    state.widths[which] = WidthsOf(table);
     state.timeWindowFields[which] = 0;
     for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
       if (table.fields[i].type & (kDeltaTimeWindow8 | kDeltaTimeWindowBig)) {
@@ -315,6 +319,7 @@ void StartAgain(DemoState& state) {
   DemoState fresh;
   fresh.tables = std::move(state.tables);
   fresh.timeWindowFields = state.timeWindowFields;
+  fresh.widths = state.widths;
   fresh.userMessages = std::move(state.userMessages);
   fresh.maxClients = state.maxClients;
   fresh.hltv = state.hltv;
@@ -483,7 +488,11 @@ bool ReadStateMessage(DemoStateReader* reader, const SeenMessage& message) {
   OutsideState& outside = state.outside;
   const uint8_t id = message.bytes[0];
   if (id >= kFirstUserMessage) return ReadUserMessage(state, message);
-  BitReader in(message.bytes + 1, message.size - 1);
+  // Read within the block, which lets the bit reader take eight bytes at a
+  // time to a message's end; a message read past its own end is one that
+  // did not decode as the message reader read it.
+  BitReader in(message.bytes + 1, message.blockLeft - 1);
+  bool read = true;
   switch (id) {
     case kTime: state.clock = LoadLeFloat(message.bytes + 1); break;
     case kSetView: outside.viewEntity = in.Short(); break;
@@ -498,24 +507,25 @@ bool ReadStateMessage(DemoStateReader* reader, const SeenMessage& message) {
       if (style < kLightStyles) outside.lightStyles[style].assign(text, length);
       break;
     }
-    case kUserInfo: return ReadUserInfo(state, in);
-    case kDeltaDescription: return ReadDeltaDescription(state, in);
-    case kClientData: return message.hltv || ReadClientData(reader, in);
-    case kSpawnBaseline: return ReadSpawnBaseline(reader, in);
+    case kUserInfo: read = ReadUserInfo(state, in); break;
+    case kDeltaDescription: read = ReadDeltaDescription(state, in); break;
+    case kClientData: read = message.hltv || ReadClientData(reader, in); break;
+    case kSpawnBaseline: read = ReadSpawnBaseline(reader, in); break;
     case kSetPause: outside.paused = in.Byte(); break;
     case kCdTrack: outside.cdTrack = {{message.bytes[1], message.bytes[2]}}; break;
     case kRoomType: outside.roomType = in.Short(); break;
-    case kNewUserMessage: return ReadNewUserMessage(reader, in);
+    case kNewUserMessage: read = ReadNewUserMessage(reader, in); break;
     case kPacketEntities:
     case kDeltaPacketEntities:
-      return ReadPacketEntities(reader, in, id == kPacketEntities, message.instancedBaselines);
+      read = ReadPacketEntities(reader, in, id == kPacketEntities, message.instancedBaselines);
+      break;
     case kNewMoveVars:
       outside.moveVars.assign(message.bytes + 1, message.bytes + message.size);
       break;
     case kTimeScale: outside.timeScale = LoadLeFloat(message.bytes + 1); break;
     default: break;
   }
-  return !in.failed();
+  return read && !in.failed() && in.BytePosition() <= message.size - 1;
 }
 
 void BeginFrame(DemoStateReader* reader, const uint8_t* frame) {

@@ -115,6 +115,7 @@ struct DemoState {
   // What reading needs.
   std::array<DeltaDescription, kStateTableCount> tables;  // unnamed: not described
   std::array<uint64_t, kStateTableCount> timeWindowFields{};  // of each table, by bit
+  std::array<DeltaWidths, kStateTableCount> widths{};
   std::array<UserMessageName, 256> userMessages;
   int maxClients = 0;
   bool hltv = false;

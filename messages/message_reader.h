@@ -24,6 +24,7 @@ struct MessageReaderState;
 struct SeenMessage {
   const uint8_t* bytes;  // from its id
   size_t size;
+  size_t blockLeft;  // bytes from its id to its block's end
   uint8_t sequence;  // the low byte of its frame's incoming sequence
   int maxClients;
   int instancedBaselines;

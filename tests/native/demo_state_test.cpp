@@ -221,7 +221,7 @@ void Feed(DemoStateReader* reader, const std::vector<Frame>& frames) {
     bytes[0] = 1;
     PutLe32(bytes, 9 + 436, frame.sequence);
     for (const Message& m : frame.messages) {
-      watcher.seen(watcher.context, {m.data(), m.size(), static_cast<uint8_t>(frame.sequence), 0, 1,
+      watcher.seen(watcher.context, {m.data(), m.size(), m.size(), static_cast<uint8_t>(frame.sequence), 0, 1,
                                      false, bytes.data(), 0, false});
     }
     watcher.frameRead(watcher.context, {bytes.data(), bytes.size(), 0, false, true});
