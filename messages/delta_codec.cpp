@@ -47,8 +47,9 @@ double Multiplier(float multiplier) {
   return multiplier != 0 ? multiplier : 1.0;
 }
 
-// Characters gathered a run at a time, which costs less than one append each.
-void ReadBitString(BitReader& in, std::string* text) {
+// Characters gathered a run at a time, which costs less than one append each;
+// the reader after them.
+BitReader ReadBitString(BitReader in, std::string* text) {
   text->clear();
   char run[64];
   size_t length = 0;
@@ -60,6 +61,7 @@ void ReadBitString(BitReader& in, std::string* text) {
     }
   }
   text->append(run, length);
+  return in;
 }
 
 // False where the mask marks a field past the table's count.
@@ -113,18 +115,22 @@ DeltaRead DecodeDelta(BitReader& in, const DeltaDescription& table, const DeltaW
                       DeltaRecord* record, DeltaFields* sent) {
   if (!ReadMask(in, table.fields.size(), sent)) return DeltaRead::kFieldPastTable;
   if (in.failed()) return DeltaRead::kPastEnd;
-  // Past the end every read gives zero at once: failing is checked once.
+  // A reader of its own, whose place the compiler keeps in a register from
+  // field to field; past the end every read gives zero at once, so failing
+  // is checked once.
+  BitReader values = in;
   for (uint64_t left = sent->mask; left != 0; left &= left - 1) {
     const size_t i = static_cast<size_t>(__builtin_ctzll(left));
     const uint8_t width = widths.bits[i];
     if (width <= 32) {
-      record->bits[i] = in.Bits(width);
+      record->bits[i] = values.Bits(width);
     } else if (width == DeltaWidths::kStringValue) {
-      ReadBitString(in, &record->TextToSet(i));
+      values = ReadBitString(values, &record->TextToSet(i));
     } else {
       return DeltaRead::kValueTooWide;
     }
   }
+  in = values;
   return in.failed() ? DeltaRead::kPastEnd : DeltaRead::kRead;
 }
 
@@ -195,7 +201,7 @@ DeltaRead DecodeDeltaDescription(BitReader& in, DeltaDescription* table, DeltaFi
     DeltaFieldDescription& field = table->fields.back();
     const uint64_t mask = last->mask;
     if (mask & 1) field.type = in.Bits(32);
-    if ((mask & 2) && keepNames) ReadBitString(in, &field.name);
+    if ((mask & 2) && keepNames) in = ReadBitString(in, &field.name);
     if ((mask & 2) && !keepNames) in.SkipBitString();
     if (mask & 4) field.offset = static_cast<uint16_t>(in.Bits(16));
     if (mask & 8) field.size = static_cast<uint8_t>(in.Bits(8));
