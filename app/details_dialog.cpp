@@ -80,20 +80,21 @@ LRESULT CALLBACK WatchCaret(HWND text, UINT message, WPARAM wParam, LPARAM lPara
   return result;
 }
 
+// The text wraps long lines: the caret's line is found between line breaks
+// in the text, not by the edit's lines on screen.
 void TakeMomentOfCaretLine(HWND dialog) {
   HWND text = GetDlgItem(dialog, IDC_DETAILSTEXT);
-  const LRESULT line = SendMessageW(text, EM_LINEFROMCHAR, static_cast<WPARAM>(-1), 0);
-  const LRESULT start = SendMessageW(text, EM_LINEINDEX, static_cast<WPARAM>(line), 0);
-  const LRESULT length = SendMessageW(text, EM_LINELENGTH, static_cast<WPARAM>(start), 0);
-  if (start < 0 || length <= 0) return;
-  // EM_GETLINE takes the room in the buffer's first word.
-  std::wstring buffer(static_cast<size_t>(std::max<LRESULT>(length, 1)), L'\0');
-  buffer[0] = static_cast<wchar_t>(std::min<LRESULT>(length, 0xFFFF));
-  const LRESULT copied = SendMessageW(text, EM_GETLINE, static_cast<WPARAM>(line),
-                                      reinterpret_cast<LPARAM>(&buffer[0]));
-  buffer.resize(static_cast<size_t>(std::max<LRESULT>(copied, 0)));
+  DWORD caret = 0;
+  SendMessageW(text, EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
+  std::wstring all(static_cast<size_t>(GetWindowTextLengthW(text)) + 1, L'\0');
+  all.resize(static_cast<size_t>(GetWindowTextW(text, &all[0], static_cast<int>(all.size()))));
+  if (caret > all.size()) return;
+  const size_t before = caret == 0 ? std::wstring::npos : all.rfind(L'\n', caret - 1);
+  const size_t start = before == std::wstring::npos ? 0 : before + 1;
+  const size_t end = std::min(all.find(L'\r', start), all.find(L'\n', start));
   double moment = 0;
-  if (MomentOfLine(Utf8Text(buffer), &moment)) {
+  if (MomentOfLine(Utf8Text(all.substr(start, end == std::wstring::npos ? end : end - start)),
+                   &moment)) {
     SetDlgItemTextA(dialog, IDC_TRIMFROM, ClockText(std::max(moment - kLeadIn, 0.0)).c_str());
   }
 }

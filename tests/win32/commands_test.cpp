@@ -265,11 +265,19 @@ TEST_F(CommandsTest, PlayFromHereHandsTheGameThePartFromThatMoment) {
   const std::string shown = ControlText(details, IDC_DETAILSTEXT);
   const size_t kill = shown.find("\r\n0:07 SATANiST killed Player");
   ASSERT_NE(kill, std::string::npos) << shown;
-  // The text wraps: a character's place, not a line's number, finds it.
-  const LPARAM caret = static_cast<LPARAM>(kill + 2 + 3);
-  SendMessageA(text, EM_SETSEL, static_cast<WPARAM>(caret), caret);
-  PostMessageA(text, WM_KEYUP, VK_RIGHT, 0xC0000001);
-  EXPECT_TRUE(WaitUntil([&] { return WindowText(from) == "0:02"; })) << WindowText(from);
+  // The text wraps: a character's place, not a line's number, finds it,
+  // on the line's first part and, in a narrow dialog, on its last.
+  const size_t killEnd = shown.find("\r\n", kill + 2);
+  for (const size_t at : {kill + 2 + 3, killEnd - 1}) {
+    SendMessageA(from, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("1:00"));
+    SendMessageA(text, EM_SETSEL, static_cast<WPARAM>(at), static_cast<LPARAM>(at));
+    PostMessageA(text, WM_KEYUP, VK_RIGHT, 0xC0000001);
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(from) == "0:02"; })) << WindowText(from);
+    SetWindowPos(details, nullptr, 0, 0, 240, 400, SWP_NOMOVE | SWP_NOZORDER);
+  }
+  EXPECT_GT(SendMessageA(text, EM_LINEFROMCHAR, killEnd - 1, 0),
+            SendMessageA(text, EM_LINEFROMCHAR, kill + 2, 0))
+      << "the kill line wraps in the narrow dialog";
 
   const struct {
     const char* typed;
