@@ -5,7 +5,8 @@
 # said) in the page cache against reading the same file with cat: a written
 # demo, and the recordings in which nothing is found, one after another. The
 # inspector runs on the widest path of the scans' sieve and on SSE2. Then
-# --json over the recordings, quendrix-trim at half of each of them, and -r
+# --json over the recordings, quendrix-trim at three cuts of each of them and
+# of two long demos made of them, and -r
 # over a tree of 10,000 small demos.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -98,22 +99,36 @@ if [ ${#messages[@]} -gt 0 ]; then
   printf 'peak memory:      %d KiB\n' "$peak_kib"
   rm -f "$demo.cat" "$demo.json"
 fi
-# quendrix-trim at half of each recording that it can cut, against
-# quendrix-inspect --json of the same file: the trim reads every message too,
-# and writes the copy.
+# quendrix-trim against quendrix-inspect --json of the same file, at a
+# twentieth, half and nineteen twentieths of its playback: each recording
+# that it can cut, and two long demos made of the playback of a client's
+# recording and of a proxy's, over and over to the size given. The trim reads
+# every message too, and the state up to the cut, and writes the copy.
 trim=build/native/quendrix-trim
+long=()
+for name in weapon.dem demotesttestste.dem-2405171129-cs_assault.dem; do
+  [ -f "$corpus/$name" ] || continue
+  made=build/native/bench-${size_mib}mib-$name
+  [ -f "$made" ] || build/native/quendrix-make-demo --repeat "$corpus/$name" --size $((size_mib << 20)) "$made"
+  long+=("$made")
+done
 echo
-for f in "$corpus"/*.dem; do
-  half=$("$inspect" --json "$f" | sed -n 's/.*"duration":\([0-9.]*\).*/\1/p' |
-    awk '{ printf "%.3f", $1 / 2 }')
-  "$trim" --force "$f" "$half" "$demo.cut" >/dev/null 2>&1 || continue
-  : >"$demo.trim" && : >"$demo.json"
-  for _ in $(seq "$runs"); do
-    seconds "$trim" --force "$f" "$half" "$demo.cut" >>"$demo.trim"
-    seconds "$inspect" --json "$f" >>"$demo.json"
+for f in "$corpus"/*.dem "${long[@]}"; do
+  duration=$("$inspect" --json "$f" | sed -n 's/.*"duration":\([0-9.]*\).*/\1/p')
+  for share in 0.05 0.5 0.95; do
+    cut=$(awk -v d="$duration" -v s="$share" 'BEGIN { printf "%.3f", d * s }')
+    "$trim" --force "$f" "$cut" "$demo.cut" >/dev/null 2>&1 || continue
+    : >"$demo.trim" && : >"$demo.json"
+    for _ in $(seq "$runs"); do
+      seconds "$trim" --force "$f" "$cut" "$demo.cut" >>"$demo.trim"
+      seconds "$inspect" --json "$f" >>"$demo.json"
+    done
+    peak_kib=$( { /usr/bin/time -f %M "$trim" --force "$f" "$cut" "$demo.cut" >/dev/null; } 2>&1 )
+    printf '%-46s trim at %9s s: %s, %s x inspect --json (%s), peak %d KiB\n' "$(basename "$f")" \
+      "$cut" "$(best_and_median <"$demo.trim")" \
+      "$(awk -v t="$(sort -g "$demo.trim" | head -1)" -v j="$(sort -g "$demo.json" | head -1)" \
+        'BEGIN { printf "%.2f", t / j }')" "$(best_and_median <"$demo.json")" "$peak_kib"
   done
-  printf '%-46s trim at %7s s: %s; inspect --json: %s\n' "$(basename "$f")" "$half" \
-    "$(best_and_median <"$demo.trim")" "$(best_and_median <"$demo.json")"
 done
 rm -f "$demo.cut" "$demo.trim" "$demo.json"
 # What -r adds: a tree of 10,000 small demos (100 folders of 100 names of one

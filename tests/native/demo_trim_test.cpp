@@ -280,10 +280,14 @@ TEST(DemoTrimTest, ReadWindowByWindowTheCopyIsTheSame) {
     EXPECT_TRUE(WriteTrim(plan, giveAt, &pieces, AppendToVector, &windowed));
     EXPECT_EQ(windowed.size(), plan.size) << name;
     EXPECT_TRUE(windowed == whole) << name;
-    // A demo that ends before the planned frames gives no copy.
+    // A demo that is shorter the second time gives no copy: not the frames
+    // planned, nor the heads that the prelude repeats.
     Pieces shorter = {{demo.data(), static_cast<size_t>(plan.keptEnd) - 1}, 0};
     std::vector<uint8_t> cut;
     EXPECT_FALSE(WriteTrim(plan, giveAt, &shorter, AppendToVector, &cut)) << name;
+    Pieces header = {{demo.data(), kDemoHeaderSize}, 0};
+    EXPECT_EQ(PlanTrim(&reader, inspection, giveAt, &header, &plan, &reason), TrimOutcome::kChanged)
+        << name << ": " << reason;
   }
 }
 
