@@ -24,7 +24,6 @@ constexpr size_t kFrameHeaderSize = 9;
 constexpr size_t kHeadSize = 436 + 28;  // client state and sequence numbers
 constexpr size_t kSequenceAt = kFrameHeaderSize + 436;
 constexpr size_t kLargestBlock = 65536;
-constexpr size_t kDirectoryOffsetAt = 540;
 constexpr size_t kNetworkProtocolAt = 12;
 constexpr uint8_t kNetworkFrame = 1;
 constexpr uint8_t kStartFrame = 2;
