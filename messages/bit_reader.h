@@ -61,7 +61,7 @@ class BitReader {
     if (byte + 8 <= size_) {
       memcpy(&word, bytes_ + byte, 8);
       word = FromLittleEndian(word);
-    } else if (bit_ + count <= size_ * 8 && size_ >= 8) {
+    } else if (bit_ + count <= size_ * 8 && size_ >= 8 && byte < size_) {
       // Near the end: the last eight bytes, moved down to the wanted one.
       memcpy(&word, bytes_ + size_ - 8, 8);
       word = FromLittleEndian(word) >> (8 * (byte + 8 - size_));

@@ -103,6 +103,10 @@ TEST(DeltaCodecTest, BitsReadBackAsWritten) {
       again.Bit(true);
       EXPECT_FALSE(in.failed());
       EXPECT_EQ(again.bytes(), out.bytes());
+      // At the very end no bits are still there to read, which reads.
+      in.SkipBits(out.bytes().size() * 8 - in.BitPosition());
+      EXPECT_EQ(in.Bits(0), 0u);
+      EXPECT_FALSE(in.failed());
     }
   }
 }
