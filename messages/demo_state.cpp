@@ -38,22 +38,27 @@ bool SameEncoding(const DeltaFieldDescription& a, const DeltaFieldDescription& b
 // for all three entity tables): each field taken by its place in the
 // structure, through the number it stands for where the two send it
 // otherwise.
-StateRecord Converted(const StateRecord& base, const DeltaDescription& from,
-                      const DeltaDescription& to) {
+StateRecord Converted(const StateRecord& base, const DemoState& state, StateTable fromTable,
+                      StateTable toTable) {
+  const DeltaDescription& from = state.tables[fromTable];
+  const DeltaDescription& to = state.tables[toTable];
+  const uint64_t fromWindows = state.timeWindowFields[fromTable];
+  const uint64_t toWindows = state.timeWindowFields[toTable];
   StateRecord record;
   for (size_t j = 0; j < to.fields.size() && j < kMostSentFields; ++j) {
     const DeltaFieldDescription& field = to.fields[j];
     for (size_t i = 0; i < from.fields.size() && i < kMostSentFields; ++i) {
       const DeltaFieldDescription& was = from.fields[i];
       if (was.offset != field.offset || IsDeltaString(was) != IsDeltaString(field)) continue;
-      record.clocks[j] = base.clocks[i];
+      const float clock = base.Clock(fromWindows, i);
+      record.SetClock(toWindows, j, clock);
       if (IsDeltaString(field)) {
         if (!base.values.Text(i).empty()) record.values.TextToSet(j) = base.values.Text(i);
       } else if (SameEncoding(was, field)) {
         record.values.bits[j] = base.values.bits[i];
       } else {
-        const double number = DeltaNumber(was, base.values.bits[i], base.clocks[i]);
-        record.values.bits[j] = DeltaBitsOf(field, number, base.clocks[i]);
+        const double number = DeltaNumber(was, base.values.bits[i], clock);
+        record.values.bits[j] = DeltaBitsOf(field, number, clock);
       }
       break;
     }
@@ -132,7 +137,7 @@ SharedRecord DecodeRecord(BitReader& in, DemoStateReader* reader, StateTable tab
     record = MakeShared<StateRecord>(*base);
   } else {
     ++reader->counts.tableChanges;
-    record = MakeShared<StateRecord>(Converted(*base, state.tables[baseTable], description));
+    record = MakeShared<StateRecord>(Converted(*base, state, baseTable, table));
   }
   DeltaFields sent;
   if (DecodeDelta(in, description, state.widths[table], &record->values, &sent) !=
@@ -140,8 +145,10 @@ SharedRecord DecodeRecord(BitReader& in, DemoStateReader* reader, StateTable tab
     return nullptr;
   }
   // Only a time window's value counts from its clock.
-  for (uint64_t left = sent.mask & state.timeWindowFields[table]; left != 0; left &= left - 1) {
-    record->clocks[static_cast<size_t>(__builtin_ctzll(left))] = static_cast<float>(state.clock);
+  const uint64_t windows = state.timeWindowFields[table];
+  for (uint64_t left = sent.mask & windows; left != 0; left &= left - 1) {
+    record->SetClock(windows, static_cast<size_t>(__builtin_ctzll(left)),
+                     static_cast<float>(state.clock));
   }
   return record;
 }
@@ -578,8 +585,10 @@ bool SameTables(const DemoState& a, const DemoState& b, std::string* difference)
 
 // Records of one table (none: zeros). A time-window field stands for a time
 // in steps of a second divided by its multiplier.
-bool SameRecord(const DeltaDescription& table, const StateRecord* x, const StateRecord* y,
-                const std::string& what, std::string* difference) {
+bool SameRecord(const DemoState& state, StateTable which, const StateRecord* x,
+                const StateRecord* y, const std::string& what, std::string* difference) {
+  const DeltaDescription& table = state.tables[which];
+  const uint64_t windows = state.timeWindowFields[which];
   static const StateRecord kZeros;
   const StateRecord& a = x != nullptr ? *x : kZeros;
   const StateRecord& b = y != nullptr ? *y : kZeros;
@@ -587,8 +596,8 @@ bool SameRecord(const DeltaDescription& table, const StateRecord* x, const State
     const DeltaFieldDescription& field = table.fields[i];
     const uint32_t u = i < kMostSentFields ? a.values.bits[i] : 0;
     const uint32_t v = i < kMostSentFields ? b.values.bits[i] : 0;
-    const double uClock = i < kMostSentFields ? a.clocks[i] : 0;
-    const double vClock = i < kMostSentFields ? b.clocks[i] : 0;
+    const double uClock = a.Clock(windows, i);
+    const double vClock = b.Clock(windows, i);
     if (IsDeltaString(field)) {
       const std::string& t = a.values.Text(i);
       const std::string& w = b.values.Text(i);
@@ -630,7 +639,7 @@ bool SameEntities(const DemoState& a, const DemoState& b, std::string* differenc
       return Differs(difference, what + " is read with " + kTableNames[x[i].table] + " against " +
                                      kTableNames[y[i].table]);
     }
-    if (!SameRecord(a.tables[x[i].table], x[i].record.get(), y[i].record.get(), what, difference)) {
+    if (!SameRecord(a, x[i].table, x[i].record.get(), y[i].record.get(), what, difference)) {
       return false;
     }
   }
@@ -641,12 +650,12 @@ bool SameClient(const DemoState& a, const DemoState& b, std::string* difference)
   static const ClientState kNone;
   const ClientState& x = a.client != nullptr ? *a.client : kNone;
   const ClientState& y = b.client != nullptr ? *b.client : kNone;
-  if (!SameRecord(a.tables[kClientDataTable], x.data.get(), y.data.get(), "client data",
+  if (!SameRecord(a, kClientDataTable, x.data.get(), y.data.get(), "client data",
                   difference)) {
     return false;
   }
   for (int i = 0; i < kWeaponSlots; ++i) {
-    if (!SameRecord(a.tables[kWeaponTable], x.Weapon(i), y.Weapon(i),
+    if (!SameRecord(a, kWeaponTable, x.Weapon(i), y.Weapon(i),
                     FormatText("weapon %d", i), difference)) {
       return false;
     }
@@ -744,6 +753,24 @@ std::vector<uint8_t> TimerBodyAt(const HudMessage& message, double clock) {
     PutShort(&body, 0, std::lround(left));
   }
   return body;
+}
+
+float StateRecord::Clock(uint64_t windowFields, size_t field) const {
+  if (field >= kMostSentFields || (windowFields >> field & 1) == 0) return 0;
+  const size_t at = static_cast<size_t>(__builtin_popcountll(windowFields & ((uint64_t{1} << field) - 1)));
+  if (at < clocks.size()) return clocks[at];
+  return at - clocks.size() < moreClocks.size() ? moreClocks[at - clocks.size()] : 0;
+}
+
+void StateRecord::SetClock(uint64_t windowFields, size_t field, float clock) {
+  if (field >= kMostSentFields || (windowFields >> field & 1) == 0) return;
+  const size_t at = static_cast<size_t>(__builtin_popcountll(windowFields & ((uint64_t{1} << field) - 1)));
+  if (at < clocks.size()) {
+    clocks[at] = clock;
+    return;
+  }
+  if (moreClocks.size() <= at - clocks.size()) moreClocks.resize(at - clocks.size() + 1);
+  moreClocks[at - clocks.size()] = clock;
 }
 
 const char* StateTableName(StateTable table) {

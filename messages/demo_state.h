@@ -31,11 +31,16 @@ enum StateTable : uint8_t {
 const char* StateTableName(StateTable table);
 
 // A record as last sent. A time-window field's bits count back from the
-// message clock (svc_time, a float) that it came with, kept beside it by
-// field.
+// message clock (svc_time, a float) that it came with, kept beside it in the
+// order of the table's time-window fields (windowFields: them by bit): the
+// first few in place, which is all the games' own tables have, so that a
+// record stays small to copy.
 struct StateRecord {
   DeltaRecord values;
-  std::array<float, kMostSentFields> clocks{};
+  std::array<float, 4> clocks{};
+  std::vector<float> moreClocks;
+  float Clock(uint64_t windowFields, size_t field) const;  // 0 for other fields
+  void SetClock(uint64_t windowFields, size_t field, float clock);
 };
 // Frames share the records that did not change between them.
 using SharedRecord = std::shared_ptr<const StateRecord>;

@@ -242,23 +242,28 @@ uint32_t BitsOf(const StateRecord& record, size_t i) {
   return i < kMostSentFields ? record.values.bits[i] : 0;
 }
 
-double TimeOf(const DeltaFieldDescription& field, const StateRecord& record, size_t i) {
-  return DeltaNumber(field, BitsOf(record, i), i < kMostSentFields ? record.clocks[i] : 0);
+double TimeOf(const DeltaFieldDescription& field, uint64_t windows, const StateRecord& record,
+              size_t i) {
+  return DeltaNumber(field, BitsOf(record, i), record.Clock(windows, i));
 }
 
 // A delta that makes record from base, or from whatever the reader starts
 // with when base is none (every field sent); time-window fields counted
 // again from clock, the prelude's svc_time.
-void WriteRecord(BitWriter& out, const DeltaDescription& table, const StateRecord& record,
-                 const StateRecord* base, double clock) {
+void WriteRecord(BitWriter& out, const DemoState& state, StateTable which,
+                 const StateRecord& record, const StateRecord* base) {
+  const DeltaDescription& table = state.tables[which];
+  const uint64_t windows = state.timeWindowFields[which];
+  const double clock = state.clock;
   DeltaRecord values;
   DeltaFields sent;
   for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
     const DeltaFieldDescription& field = table.fields[i];
     bool differs = base == nullptr;
     if (IsTimeWindow(field)) {
-      const double time = TimeOf(field, record, i);
-      differs = differs || std::fabs(time - TimeOf(field, *base, i)) >= 0.5 / WindowScale(field);
+      const double time = TimeOf(field, windows, record, i);
+      differs =
+          differs || std::fabs(time - TimeOf(field, windows, *base, i)) >= 0.5 / WindowScale(field);
       values.bits[i] = WindowBits(field, time, clock);
     } else if (IsDeltaString(field)) {
       const std::string& text = record.values.Text(i);
@@ -297,7 +302,7 @@ void WritePacketEntities(BitWriter& out, const DemoState& state, const EntityLis
     const StateRecord* base = baseline == nullptr                                   ? &kZeros
                               : state.baselineTables[entity.number] == entity.table ? baseline
                                                                                     : nullptr;
-    WriteRecord(out, state.tables[entity.table], *entity.record, base, state.clock);
+    WriteRecord(out, state, entity.table, *entity.record, base);
   }
   out.Bits(0, 16);
 }
@@ -307,13 +312,12 @@ void WriteClientData(BitWriter& out, const DemoState& state, const ClientState& 
   out.Byte(kClientData);
   if (state.hltv) return;  // a proxy's has no body
   out.Bit(false);
-  WriteRecord(out, state.tables[kClientDataTable], client.data ? *client.data : kZeros, &kZeros,
-              state.clock);
+  WriteRecord(out, state, kClientDataTable, client.data ? *client.data : kZeros, &kZeros);
   for (int i = 0; i < kWeaponSlots; ++i) {
     if (client.Weapon(i) == nullptr) continue;
     out.Bit(true);
     out.Bits(static_cast<uint32_t>(i), 6);
-    WriteRecord(out, state.tables[kWeaponTable], *client.Weapon(i), &kZeros, state.clock);
+    WriteRecord(out, state, kWeaponTable, *client.Weapon(i), &kZeros);
   }
   out.Bit(false);
 }

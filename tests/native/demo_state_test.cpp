@@ -507,4 +507,15 @@ TEST(DemoStateTest, TimersAreSentAgainWithTheTimeLeft) {
   }
 }
 
+// A record keeps the clock of each time-window field of its table, the
+// first few in place and the rest beside them, and none of other fields.
+TEST(DemoStateTest, RecordsKeepTheClockOfEveryTimeWindowField) {
+  const uint64_t windows = 0xB6Dull | uint64_t{1} << (kMostSentFields - 1);
+  StateRecord record;
+  for (size_t i = 0; i < kMostSentFields; ++i) record.SetClock(windows, i, static_cast<float>(i + 1));
+  for (size_t i = 0; i < kMostSentFields; ++i) {
+    EXPECT_EQ(record.Clock(windows, i), (windows >> i & 1) != 0 ? i + 1.0f : 0.0f) << "field " << i;
+  }
+}
+
 }  // namespace

@@ -54,13 +54,15 @@ std::shared_ptr<const EntityList> Clamped(const DemoState& state, double cut) {
     for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
       const DeltaFieldDescription& f = table.fields[i];
       const bool small = (f.type & kDeltaTimeWindow8) != 0;
-      if ((!small && (f.type & kDeltaTimeWindowBig) == 0) || record->clocks[i] >= cut) continue;
-      const double steps = (cut - DeltaNumber(f, record->values.bits[i], record->clocks[i])) *
+      const uint64_t windows = state.timeWindowFields[entity.table];
+      const double clock = record->Clock(windows, i);
+      if ((!small && (f.type & kDeltaTimeWindowBig) == 0) || clock >= cut) continue;
+      const double steps = (cut - DeltaNumber(f, record->values.bits[i], clock)) *
                            (small ? 100 : f.preMultiplier);
       const double largest = std::ldexp(1.0, static_cast<int>(DeltaValueBits(f)) - 1) - 1;
       if (std::fabs(steps) <= largest) continue;
       record->values.bits[i] = static_cast<uint32_t>(largest) << 1 | (steps < 0 ? 1 : 0);
-      record->clocks[i] = static_cast<float>(cut);
+      record->SetClock(windows, i, static_cast<float>(cut));
     }
     entity.record = record;
   }
