@@ -87,12 +87,11 @@ bool IsDeltaString(const DeltaFieldDescription& field) {
 
 const std::string& DeltaRecord::Text(size_t field) const {
   static const std::string kNone;
-  return field < texts.size() ? texts[field] : kNone;
+  return texts.get() != nullptr && field < kMostSentFields ? (*texts.get())[field] : kNone;
 }
 
 std::string& DeltaRecord::TextToSet(size_t field) {
-  if (texts.size() < bits.size()) texts.resize(bits.size());
-  return texts[field];
+  return texts.Made()[field];
 }
 
 DeltaWidths WidthsOf(const DeltaDescription& table) {

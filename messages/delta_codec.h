@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/out_of_line.h"
 #include "messages/bit_reader.h"
 #include "messages/bit_writer.h"
 
@@ -48,14 +49,14 @@ constexpr size_t kMostSentFields = 56;
 
 // The values of a record, one for each field of a table in its order: the
 // bits each is sent in, and a string field's text. The bits are held in
-// place and texts is sized only once a string is read into it, so that a
-// record copies as one block. All zero and empty is the base of a delta from
+// place and the texts made only once a string is read, so that a record
+// copies as one block. All zero and empty is the base of a delta from
 // nothing.
 struct DeltaRecord {
   const std::string& Text(size_t field) const;  // empty where none was read
   std::string& TextToSet(size_t field);
   std::array<uint32_t, kMostSentFields> bits{};
-  std::vector<std::string> texts;
+  OutOfLine<std::array<std::string, kMostSentFields>> texts;
 };
 
 // Which fields a delta sends: bit i for field i, in mask bytes that the

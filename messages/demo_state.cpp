@@ -759,7 +759,7 @@ float StateRecord::Clock(uint64_t windowFields, size_t field) const {
   if (field >= kMostSentFields || (windowFields >> field & 1) == 0) return 0;
   const size_t at = static_cast<size_t>(__builtin_popcountll(windowFields & ((uint64_t{1} << field) - 1)));
   if (at < clocks.size()) return clocks[at];
-  return at - clocks.size() < moreClocks.size() ? moreClocks[at - clocks.size()] : 0;
+  return moreClocks.get() != nullptr ? (*moreClocks.get())[at] : 0;
 }
 
 void StateRecord::SetClock(uint64_t windowFields, size_t field, float clock) {
@@ -769,8 +769,7 @@ void StateRecord::SetClock(uint64_t windowFields, size_t field, float clock) {
     clocks[at] = clock;
     return;
   }
-  if (moreClocks.size() <= at - clocks.size()) moreClocks.resize(at - clocks.size() + 1);
-  moreClocks[at - clocks.size()] = clock;
+  moreClocks.Made()[at] = clock;
 }
 
 const char* StateTableName(StateTable table) {

@@ -38,7 +38,7 @@ const char* StateTableName(StateTable table);
 struct StateRecord {
   DeltaRecord values;
   std::array<float, 4> clocks{};
-  std::vector<float> moreClocks;
+  OutOfLine<std::array<float, kMostSentFields>> moreClocks;
   float Clock(uint64_t windowFields, size_t field) const;  // 0 for other fields
   void SetClock(uint64_t windowFields, size_t field, float clock);
 };
