@@ -15,8 +15,8 @@
 #include "demo/repair_file.h"
 #include "game/playback.h"
 #include "messages/demo_details.h"
-#include "messages/trim_file.h"
 #include "messages/message_reader.h"
+#include "messages/trim_file.h"
 
 namespace {
 
@@ -104,8 +104,7 @@ bool ReadFrom(HWND dialog, double* from) {
   wchar_t typed[64] = L"";
   GetDlgItemTextW(dialog, IDC_TRIMFROM, typed, 64);
   if (ParseMoment(Utf8Text(typed), from)) return true;
-  ShowMessage("Type the moment to start from in \"From\", as m:ss or in seconds.",
-              MB_ICONWARNING);
+  ShowMessage("Type the moment to start from in \"From\", as m:ss or in seconds.", MB_ICONWARNING);
   return false;
 }
 

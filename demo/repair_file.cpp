@@ -28,8 +28,7 @@ RepairFileStatus WriteCopyFile(const char* demoPath, MakeCopy make, void* contex
       [](void* context, ReadDemoAt readAt, void* source) {
         Job* job = static_cast<Job*>(context);
         // A failed write is told by PutInPlace.
-        return job->make(job->context, readAt, source, WriteToFile, &job->sink) ||
-               job->sink.failed;
+        return job->make(job->context, readAt, source, WriteToFile, &job->sink) || job->sink.failed;
       },
       &job);
   return read ? copy->PutInPlace(replace) : RepairFileStatus::kCannotRead;

@@ -79,9 +79,8 @@ RepairFileStatus WriteCopyFile(const char* demoPath, MakeCopy make, void* contex
 // Calls read with the demo at demoPath open for readAt: only a regular file,
 // as it was inspected, so nothing waits. False when it cannot be opened so,
 // else what read gives.
-bool ReadDemoFileAt(const char* demoPath, bool (*read)(void* context, ReadDemoAt readAt,
-                                                       void* source),
-                    void* context);
+bool ReadDemoFileAt(const char* demoPath,
+                    bool (*read)(void* context, ReadDemoAt readAt, void* source), void* context);
 
 // Writes what the plan makes of the demo at demoPath into copy, which Create
 // has made, and puts it in place. On failure nothing is left behind.

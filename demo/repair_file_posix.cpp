@@ -292,13 +292,13 @@ size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size)
 
 }  // namespace
 
-bool ReadDemoFileAt(const char* demoPath, bool (*read)(void* context, ReadDemoAt readAt,
-                                                       void* source),
-                    void* context) {
+bool ReadDemoFileAt(const char* demoPath,
+                    bool (*read)(void* context, ReadDemoAt readAt, void* source), void* context) {
   int in = open(demoPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (in < 0) return false;
   struct stat info;
-  const bool done = fstat(in, &info) == 0 && S_ISREG(info.st_mode) && read(context, ReadFromFileAt, &in);
+  const bool done =
+      fstat(in, &info) == 0 && S_ISREG(info.st_mode) && read(context, ReadFromFileAt, &in);
   close(in);
   return done;
 }

@@ -220,9 +220,8 @@ size_t ReadFromFileAt(void* source, uint64_t offset, uint8_t* into, size_t size)
 
 }  // namespace
 
-bool ReadDemoFileAt(const char* demoPath, bool (*read)(void* context, ReadDemoAt readAt,
-                                                       void* source),
-                    void* context) {
+bool ReadDemoFileAt(const char* demoPath,
+                    bool (*read)(void* context, ReadDemoAt readAt, void* source), void* context) {
   HANDLE in = CreateFileA(demoPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
   if (in == INVALID_HANDLE_VALUE) return false;

@@ -6,7 +6,6 @@
 
 namespace {
 
-
 bool SameIgnoringAsciiCase(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -98,9 +97,9 @@ DeltaWidths WidthsOf(const DeltaDescription& table) {
   DeltaWidths widths;
   for (size_t i = 0; i < table.fields.size() && i < kMostSentFields; ++i) {
     const DeltaFieldDescription& field = table.fields[i];
-    widths.bits[i] = IsDeltaString(field)          ? DeltaWidths::kStringValue
+    widths.bits[i] = IsDeltaString(field)         ? DeltaWidths::kStringValue
                      : DeltaValueBits(field) > 32 ? DeltaWidths::kWideValue
-                                                   : static_cast<uint8_t>(DeltaValueBits(field));
+                                                  : static_cast<uint8_t>(DeltaValueBits(field));
   }
   return widths;
 }

@@ -96,7 +96,8 @@ struct PooledAllocator {
   T* allocate(size_t count) {
     static_assert(sizeof(T) >= sizeof(void*) && alignof(T) <= alignof(std::max_align_t));
     FreeBlocks& free = FreeBlocksOfSize<sizeof(T)>();
-    if (count != 1 || free.first == nullptr) return static_cast<T*>(::operator new(count * sizeof(T)));
+    if (count != 1 || free.first == nullptr)
+      return static_cast<T*>(::operator new(count * sizeof(T)));
     void* block = free.first;
     free.first = *static_cast<void**>(block);
     return static_cast<T*>(block);
@@ -650,13 +651,12 @@ bool SameClient(const DemoState& a, const DemoState& b, std::string* difference)
   static const ClientState kNone;
   const ClientState& x = a.client != nullptr ? *a.client : kNone;
   const ClientState& y = b.client != nullptr ? *b.client : kNone;
-  if (!SameRecord(a, kClientDataTable, x.data.get(), y.data.get(), "client data",
-                  difference)) {
+  if (!SameRecord(a, kClientDataTable, x.data.get(), y.data.get(), "client data", difference)) {
     return false;
   }
   for (int i = 0; i < kWeaponSlots; ++i) {
-    if (!SameRecord(a, kWeaponTable, x.Weapon(i), y.Weapon(i),
-                    FormatText("weapon %d", i), difference)) {
+    if (!SameRecord(a, kWeaponTable, x.Weapon(i), y.Weapon(i), FormatText("weapon %d", i),
+                    difference)) {
       return false;
     }
   }
@@ -757,14 +757,16 @@ std::vector<uint8_t> TimerBodyAt(const HudMessage& message, double clock) {
 
 float StateRecord::Clock(uint64_t windowFields, size_t field) const {
   if (field >= kMostSentFields || (windowFields >> field & 1) == 0) return 0;
-  const size_t at = static_cast<size_t>(__builtin_popcountll(windowFields & ((uint64_t{1} << field) - 1)));
+  const size_t at =
+      static_cast<size_t>(__builtin_popcountll(windowFields & ((uint64_t{1} << field) - 1)));
   if (at < clocks.size()) return clocks[at];
   return moreClocks.get() != nullptr ? (*moreClocks.get())[at] : 0;
 }
 
 void StateRecord::SetClock(uint64_t windowFields, size_t field, float clock) {
   if (field >= kMostSentFields || (windowFields >> field & 1) == 0) return;
-  const size_t at = static_cast<size_t>(__builtin_popcountll(windowFields & ((uint64_t{1} << field) - 1)));
+  const size_t at =
+      static_cast<size_t>(__builtin_popcountll(windowFields & ((uint64_t{1} << field) - 1)));
   if (at < clocks.size()) {
     clocks[at] = clock;
     return;

@@ -118,7 +118,7 @@ struct UserMessageName {
 constexpr int kEntityNumbers = 2048;
 struct DemoState {
   // What reading needs.
-  std::array<DeltaDescription, kStateTableCount> tables;  // unnamed: not described
+  std::array<DeltaDescription, kStateTableCount> tables;      // unnamed: not described
   std::array<uint64_t, kStateTableCount> timeWindowFields{};  // of each table, by bit
   std::array<DeltaWidths, kStateTableCount> widths{};
   std::array<UserMessageName, 256> userMessages;
@@ -144,7 +144,7 @@ struct DemoState {
 const StateFrame* RingFrame(const DemoState& state, uint32_t sequence);
 
 struct DemoStateCounts {
-  uint64_t frames = 0;  // network frames
+  uint64_t frames = 0;    // network frames
   uint64_t messages = 0;  // that change the state
   uint64_t fullUpdates = 0;
   uint64_t deltaUpdates = 0;

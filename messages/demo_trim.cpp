@@ -73,8 +73,8 @@ struct TrimWalk {
   uint32_t firstKept = 0;  // the first kept frame's sequence
   std::array<FrameHead, kRingFrames> heads;
   bool anyShown = false;
-  uint32_t shown = 0;                             // the last frame with entities before the cut
-  std::set<uint32_t> bases;                       // before the cut, that kept frames delta from
+  uint32_t shown = 0;        // the last frame with entities before the cut
+  std::set<uint32_t> bases;  // before the cut, that kept frames delta from
   std::map<CarriedKey, CarriedMessage> carried;
   uint64_t arrivals = 0;
   bool mapChange = false;
@@ -84,9 +84,9 @@ namespace {
 
 // The ids of the messages before the cut that the copy carries, or that
 // stop it (a new server).
-constexpr uint8_t kCarriedIds[] = {kDeltaDescription, kNewUserMessage, kDecalName,  kDirector,
-                                   kResourceList,     kPings,          kSpawnBaseline,
-                                   kSpawnStatic,      kCustomization,  kServerInfo};
+constexpr uint8_t kCarriedIds[] = {kDeltaDescription, kNewUserMessage, kDecalName,     kDirector,
+                                   kResourceList,     kPings,          kSpawnBaseline, kSpawnStatic,
+                                   kCustomization,    kServerInfo};
 // Those after it that may delta from a frame before it.
 constexpr uint8_t kDeltaIds[] = {kDeltaPacketEntities, kClientData};
 
@@ -137,8 +137,9 @@ bool KeyOf(const SeenMessage& message, uint64_t arrival, CarriedKey* key) {
   key->first = uint64_t{id} << 56;
   switch (id) {
     case kDeltaDescription:
-      key->second.assign(reinterpret_cast<const char*>(message.bytes + 1),
-                         strnlen(reinterpret_cast<const char*>(message.bytes + 1), message.size - 1));
+      key->second.assign(
+          reinterpret_cast<const char*>(message.bytes + 1),
+          strnlen(reinterpret_cast<const char*>(message.bytes + 1), message.size - 1));
       return true;
     case kNewUserMessage:
     case kDecalName: key->first |= message.size > 1 ? message.bytes[1] : 0; return true;
@@ -475,12 +476,12 @@ bool WriteKept(const TrimPlan& plan, ReadDemoAt readAt, void* source, WriteRepai
       static_cast<size_t>(std::min(kWindowSize, plan.keptEnd - plan.keptBegin));
   std::unique_ptr<uint8_t[]> window(new uint8_t[windowSize]);
   for (uint64_t at = plan.keptBegin; at < plan.keptEnd;) {
-    const size_t held = readAt(
-        source, at, window.get(), static_cast<size_t>(std::min<uint64_t>(windowSize, plan.keptEnd - at)));
+    const size_t held =
+        readAt(source, at, window.get(),
+               static_cast<size_t>(std::min<uint64_t>(windowSize, plan.keptEnd - at)));
     // The demo read again must be the one planned from.
-    if (at == plan.keptBegin &&
-        (held < kFrameHeaderSize || window[0] != kNetworkFrame ||
-         LoadLeFloat(window.get() + 1) != plan.firstTime)) {
+    if (at == plan.keptBegin && (held < kFrameHeaderSize || window[0] != kNetworkFrame ||
+                                 LoadLeFloat(window.get() + 1) != plan.firstTime)) {
       return false;
     }
     size_t whole = 0;
@@ -547,7 +548,8 @@ TrimOutcome PlanTrim(TrimReader* reader, const DemoInspection& inspection, ReadD
   }
   uint8_t header[kDemoHeaderSize];
   // Cut within its header: the network protocol is not there to read.
-  if (demo.fileSize < kDemoHeaderSize || readAt(source, 0, header, sizeof header) != sizeof header) {
+  if (demo.fileSize < kDemoHeaderSize ||
+      readAt(source, 0, header, sizeof header) != sizeof header) {
     return Refuse(TrimOutcome::kNotIntact, reason, "The demo is not intact: repair it first.");
   }
   const int32_t network = LoadLeInt32(header + kNetworkProtocolAt);

@@ -812,10 +812,10 @@ bool ReadBlock(MessageReaderState* state, const uint8_t* frame, size_t frameSize
       return false;
     }
     if (kWatched && state->wanted[b.id]) {
-      state->watcher.seen(state->watcher.context,
-                          {bytes + at, b.in.BytePosition() - at, size - at, sequence,
-                           state->maxClients,
-                           state->instancedBaselines, state->hltv, frame, frameOffset, loading});
+      state->watcher.seen(
+          state->watcher.context,
+          {bytes + at, b.in.BytePosition() - at, size - at, sequence, state->maxClients,
+           state->instancedBaselines, state->hltv, frame, frameOffset, loading});
     }
     at = b.in.BytePosition();
   }

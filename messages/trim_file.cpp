@@ -12,8 +12,7 @@ bool PlanAndWrite(void* context, ReadDemoAt readAt, void* source, WriteRepairPie
                   void* sink) {
   TrimJob* job = static_cast<TrimJob*>(context);
   TrimFileOutcome& outcome = *job->outcome;
-  outcome.trim =
-      PlanTrim(job->reader, *job->demo, readAt, source, &outcome.plan, &outcome.reason);
+  outcome.trim = PlanTrim(job->reader, *job->demo, readAt, source, &outcome.plan, &outcome.reason);
   return outcome.trim == TrimOutcome::kWritten &&
          WriteTrim(outcome.plan, readAt, source, write, sink);
 }

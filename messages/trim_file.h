@@ -16,7 +16,7 @@ struct TrimFileOutcome {
   TrimOutcome trim = TrimOutcome::kWritten;     // where it was read; reason says why not
   std::string reason;
   RepairFileStatus file = RepairFileStatus::kWritten;  // the second reading and the writing
-  TrimPlan plan;                                        // of the copy, where one was made
+  TrimPlan plan;                                       // of the copy, where one was made
 };
 
 // The copy of the demo at demoPath from from to to (negative: its end)

@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
   if (repeated != nullptr) {
     FILE* file = fopen(repeated, "rb");
     std::vector<uint8_t> recording;
-    for (int c; file != nullptr && (c = fgetc(file)) != EOF;) recording.push_back(static_cast<uint8_t>(c));
+    for (int c; file != nullptr && (c = fgetc(file)) != EOF;)
+      recording.push_back(static_cast<uint8_t>(c));
     if (file != nullptr) fclose(file);
     const std::vector<uint8_t> demo = RepeatPlayback(recording, static_cast<size_t>(size));
     if (demo.empty()) {

@@ -366,7 +366,8 @@ void RegisterMessages() {
   };
   add("InspectDemo/protocol-48 recordings", false);
   add("InspectDemo with the message reader/protocol-48 recordings", true);
-  RegisterTrim("TrimDemo at half/protocol-48 recordings", [] { return files; }, 0.5);
+  RegisterTrim(
+      "TrimDemo at half/protocol-48 recordings", [] { return files; }, 0.5);
   RegisterTrim("TrimDemo near the end/protocol-48 recordings", [] { return files; });
   RegisterCraftedMessages();
 }

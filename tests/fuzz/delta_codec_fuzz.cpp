@@ -60,8 +60,7 @@ void CheckDescription(const DeltaDescription& table) {
     record.bits[4] = field.bits;
     record.bits[5] = DeltaBitsOf(described.fields[5], field.preMultiplier, 0);
     record.bits[6] = DeltaBitsOf(described.fields[6], field.postMultiplier, 0);
-    EncodeDelta(out, described, record,
-                ChangedFields(described, record, DeltaRecord()));
+    EncodeDelta(out, described, record, ChangedFields(described, record, DeltaRecord()));
   }
   BitReader in(out.bytes().data(), out.bytes().size());
   DeltaDescription read;

@@ -91,8 +91,7 @@ TEST(DemoStateTest, RecordingsResolveEveryDeltaInTheRing) {
 TEST(DemoStateTest, PlaybackRepeatedReadsAsTheRecordingEachRound) {
   for (const char* name : {"weapon.dem", "demotesttestste.dem-2405171129-cs_assault.dem"}) {
     SCOPED_TRACE(name);
-    const std::vector<uint8_t> bytes =
-        ReadWholeFile(std::string(QUENDRIX_CORPUS_DIR) + "/" + name);
+    const std::vector<uint8_t> bytes = ReadWholeFile(std::string(QUENDRIX_CORPUS_DIR) + "/" + name);
     if (bytes.empty()) GTEST_SKIP() << "no recording in " QUENDRIX_CORPUS_DIR;
     const std::vector<uint8_t> repeated = RepeatPlayback(bytes, 3 * bytes.size());
     const DemoStructure structure = ReadDemoStructure(repeated.data(), repeated.size());
@@ -245,8 +244,9 @@ void Feed(DemoStateReader* reader, const std::vector<Frame>& frames) {
     bytes[0] = 1;
     PutLe32(bytes, 9 + 436, frame.sequence);
     for (const Message& m : frame.messages) {
-      watcher.seen(watcher.context, {m.data(), m.size(), m.size(), static_cast<uint8_t>(frame.sequence), 0, 1,
-                                     false, bytes.data(), 0, false});
+      watcher.seen(watcher.context,
+                   {m.data(), m.size(), m.size(), static_cast<uint8_t>(frame.sequence), 0, 1, false,
+                    bytes.data(), 0, false});
     }
     watcher.frameRead(watcher.context, {bytes.data(), bytes.size(), 0, false, true});
   }
@@ -536,7 +536,8 @@ TEST(DemoStateTest, TimersAreSentAgainWithTheTimeLeft) {
 TEST(DemoStateTest, RecordsKeepTheClockOfEveryTimeWindowField) {
   const uint64_t windows = 0xB6Dull | uint64_t{1} << (kMostSentFields - 1);
   StateRecord record;
-  for (size_t i = 0; i < kMostSentFields; ++i) record.SetClock(windows, i, static_cast<float>(i + 1));
+  for (size_t i = 0; i < kMostSentFields; ++i)
+    record.SetClock(windows, i, static_cast<float>(i + 1));
   for (size_t i = 0; i < kMostSentFields; ++i) {
     EXPECT_EQ(record.Clock(windows, i), (windows >> i & 1) != 0 ? i + 1.0f : 0.0f) << "field " << i;
   }

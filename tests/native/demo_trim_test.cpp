@@ -57,8 +57,8 @@ std::shared_ptr<const EntityList> Clamped(const DemoState& state, double cut) {
       const uint64_t windows = state.timeWindowFields[entity.table];
       const double clock = record->Clock(windows, i);
       if ((!small && (f.type & kDeltaTimeWindowBig) == 0) || clock >= cut) continue;
-      const double steps = (cut - DeltaNumber(f, record->values.bits[i], clock)) *
-                           (small ? 100 : f.preMultiplier);
+      const double steps =
+          (cut - DeltaNumber(f, record->values.bits[i], clock)) * (small ? 100 : f.preMultiplier);
       const double largest = std::ldexp(1.0, static_cast<int>(DeltaValueBits(f)) - 1) - 1;
       if (std::fabs(steps) <= largest) continue;
       record->values.bits[i] = static_cast<uint32_t>(largest) << 1 | (steps < 0 ? 1 : 0);
@@ -272,11 +272,10 @@ TEST(DemoTrimTest, ReadWindowByWindowTheCopyIsTheSame) {
     const WindowReader also = TrimWindowReader(&reader);
     Pieces pieces = {{demo.data(), demo.size()}, 0};
     uint64_t read = 0;
-    const DemoInspection inspection = InspectDemoPieces(givePiece, giveAt, &pieces, demo.size(),
-                                                        kSmallestWindow, &read, &also);
+    const DemoInspection inspection =
+        InspectDemoPieces(givePiece, giveAt, &pieces, demo.size(), kSmallestWindow, &read, &also);
     TrimPlan plan;
-    ASSERT_EQ(PlanTrim(&reader, inspection, giveAt, &pieces, &plan, &reason),
-              TrimOutcome::kWritten)
+    ASSERT_EQ(PlanTrim(&reader, inspection, giveAt, &pieces, &plan, &reason), TrimOutcome::kWritten)
         << name << ": " << reason;
     std::vector<uint8_t> windowed;
     EXPECT_TRUE(WriteTrim(plan, giveAt, &pieces, AppendToVector, &windowed));
