@@ -8,10 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "demo/demo_structure.h"
 #include "messages/demo_state.h"
 #include "tests/native/test_bytes.h"
-#include "tools/demo_repeat.h"
 
 namespace {
 
@@ -83,27 +81,6 @@ TEST(DemoStateTest, RecordingsResolveEveryDeltaInTheRing) {
         static_cast<unsigned long long>(c.serverChanges));
   }
   EXPECT_EQ(updates, 2961u);  // the checks of message-format.md, section 10
-}
-
-// The long demos that the benchmarks make of a client's recording and of a
-// proxy's play each round as the recording: every delta of every round finds
-// its base, and every frame is read.
-TEST(DemoStateTest, PlaybackRepeatedReadsAsTheRecordingEachRound) {
-  for (const char* name : {"weapon.dem", "demotesttestste.dem-2405171129-cs_assault.dem"}) {
-    SCOPED_TRACE(name);
-    const std::vector<uint8_t> bytes = ReadWholeFile(std::string(QUENDRIX_CORPUS_DIR) + "/" + name);
-    if (bytes.empty()) GTEST_SKIP() << "no recording in " QUENDRIX_CORPUS_DIR;
-    const std::vector<uint8_t> repeated = RepeatPlayback(bytes, 3 * bytes.size());
-    const DemoStructure structure = ReadDemoStructure(repeated.data(), repeated.size());
-    ASSERT_TRUE(structure.intact) << structure.problems.front();
-    DemoStateReader once, thrice;
-    ASSERT_EQ(ReadDemoState(&once, bytes.data(), bytes.size()), MessagesRead::kAll);
-    ASSERT_EQ(ReadDemoState(&thrice, repeated.data(), repeated.size()), MessagesRead::kAll);
-    const DemoStateCounts& c = thrice.counts;
-    EXPECT_GT(c.frames, 2 * once.counts.frames);
-    EXPECT_EQ(c.missingBases + c.tooOldDeltas + c.deltasBeforeFull + c.clientMissingBases, 0u);
-    EXPECT_EQ(c.unreadMessages + c.framesNotWhole + c.countMismatches, 0u);
-  }
 }
 
 // Hand-made messages as the server writes them, read through the watcher

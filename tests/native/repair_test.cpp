@@ -19,7 +19,6 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -39,28 +38,9 @@ std::string Text(const std::vector<uint8_t>& bytes) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-// Run from inside the folder, so that names and messages read short.
-class RepairTest : public ScratchFolderTest {
+class RepairTest : public InsideScratchFolderTest {
  protected:
-  void SetUp() override {
-    ScratchFolderTest::SetUp();
-    ASSERT_NE(getcwd(home_, sizeof home_), nullptr);
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(home_), 0);
-    ScratchFolderTest::TearDown();
-  }
-
-  // The arguments apart at spaces.
-  ToolRun Repair(const std::string& args) {
-    std::vector<std::string> split;
-    std::istringstream words(args);
-    for (std::string word; words >> word;) split.push_back(word);
-    return RunTool(RunRepair, "quendrix-repair", split);
-  }
-
-  char home_[4096];
+  static ToolRun Repair(const std::string& args) { return Run(RunRepair, "quendrix-repair", args); }
 };
 
 // A demo of about 1.2 MiB, so that its copy takes several pieces.

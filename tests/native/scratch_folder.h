@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -72,4 +73,29 @@ class ScratchFolderTest : public testing::Test {
   }
 
   std::string dir_;
+};
+
+// A tool run from inside the folder, so that names and messages read short.
+class InsideScratchFolderTest : public ScratchFolderTest {
+ protected:
+  void SetUp() override {
+    ScratchFolderTest::SetUp();
+    ASSERT_NE(getcwd(home_, sizeof home_), nullptr);
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+  }
+  void TearDown() override {
+    ASSERT_EQ(chdir(home_), 0);
+    ScratchFolderTest::TearDown();
+  }
+
+  // The arguments apart at spaces.
+  static ToolRun Run(int (*run)(int, char**, FILE*, FILE*), const char* name,
+                     const std::string& args) {
+    std::vector<std::string> split;
+    std::istringstream words(args);
+    for (std::string word; words >> word;) split.push_back(word);
+    return RunTool(run, name, split);
+  }
+
+  char home_[4096];
 };

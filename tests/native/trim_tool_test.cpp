@@ -4,10 +4,7 @@
 // of OUT that it shares with quendrix-repair are tested there.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,27 +28,9 @@ std::string Trimmed(const std::vector<uint8_t>& demo, double from, double to) {
   return copy.empty() ? reason : std::string(copy.begin(), copy.end());
 }
 
-// Run from inside the folder, so that names and messages read short.
-class TrimToolTest : public ScratchFolderTest {
+class TrimToolTest : public InsideScratchFolderTest {
  protected:
-  void SetUp() override {
-    ScratchFolderTest::SetUp();
-    ASSERT_NE(getcwd(home_, sizeof home_), nullptr);
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-  }
-  void TearDown() override {
-    ASSERT_EQ(chdir(home_), 0);
-    ScratchFolderTest::TearDown();
-  }
-
-  ToolRun Trim(const std::string& args) {
-    std::vector<std::string> split;
-    std::istringstream words(args);
-    for (std::string word; words >> word;) split.push_back(word);
-    return RunTool(RunTrim, "quendrix-trim", split);
-  }
-
-  char home_[4096];
+  static ToolRun Trim(const std::string& args) { return Run(RunTrim, "quendrix-trim", args); }
 };
 
 TEST_F(TrimToolTest, WritesWhatTrimDemoGivesOrNothing) {
