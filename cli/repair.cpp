@@ -1,6 +1,7 @@
 #include "cli/repair.h"
 
 #include <cstring>
+#include <string>
 
 #include "demo/demo_file.h"
 #include "demo/demo_repair.h"
@@ -51,36 +52,53 @@ const char* WriteFileMessage(RepairFileStatus status) {
   return "";
 }
 
-int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
-  bool force = false;
-  const char* paths[2] = {nullptr, nullptr};
-  int pathCount = 0;
+int CopyToolUsage(const CopyToolLine& line, FILE* err, const char* problem, const char* arg) {
+  if (problem != nullptr) fprintf(err, "%s: %s %s\n", line.tool, problem, arg);
+  fputs(line.usage, err);
+  return 2;
+}
+
+int TakeCopyToolLine(int argc, char** argv, CopyToolLine* line, FILE* out, FILE* err) {
+  int names = 0;
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     if (!optionsEnded && strcmp(arg, "--help") == 0) {
-      fputs(kUsage, out);
+      fputs(line->usage, out);
       return 0;
     } else if (!optionsEnded && strcmp(arg, "--force") == 0) {
-      force = true;
+      line->force = true;
+    } else if (!optionsEnded && line->valueOption != nullptr &&
+               strcmp(arg, line->valueOption) == 0) {
+      if (i + 1 == argc) {
+        return CopyToolUsage(*line, err, (std::string("no ") + line->valueName + " after").c_str(),
+                             arg);
+      }
+      if (!line->valueRead(argv[++i], &line->value)) {
+        return CopyToolUsage(*line, err, (std::string("not a ") + line->valueName + ":").c_str(),
+                             argv[i]);
+      }
     } else if (!optionsEnded && strcmp(arg, "--") == 0) {
       optionsEnded = true;
     } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
-      fprintf(err, "quendrix-repair: unknown option %s\n", arg);
-      fputs(kUsage, err);
-      return 2;
-    } else if (pathCount < 2) {
-      paths[pathCount++] = arg;
+      return CopyToolUsage(*line, err, "unknown option", arg);
+    } else if (names < line->nameCount) {
+      line->names[names++] = arg;
     } else {
-      pathCount = 3;
+      names = line->nameCount + 1;
     }
   }
-  if (pathCount != 2) {
-    fputs(kUsage, err);
-    return 2;
-  }
-  const char* demoPath = paths[0];
-  const char* outPath = paths[1];
+  return names == line->nameCount ? -1 : CopyToolUsage(*line, err, nullptr, nullptr);
+}
+
+int RunRepair(int argc, char** argv, FILE* out, FILE* err) {
+  CopyToolLine line = {"quendrix-repair", kUsage};
+  line.nameCount = 2;
+  const int taken = TakeCopyToolLine(argc, argv, &line, out, err);
+  if (taken >= 0) return taken;
+  const bool force = line.force;
+  const char* demoPath = line.names[0];
+  const char* outPath = line.names[1];
 
   // Made before the demo is read: a folder that is missing, closed to new
   // files or full is told at once, not after minutes of reading.

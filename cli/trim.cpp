@@ -1,12 +1,8 @@
 #include "cli/trim.h"
 
-#include <cstring>
-#include <string>
-#include <vector>
 
 #include "cli/repair.h"
 #include "demo/demo_file.h"
-#include "demo/demo_structure.h"
 #include "demo/duration_text.h"
 #include "demo/repair_file.h"
 #include "messages/trim_file.h"
@@ -39,45 +35,24 @@ int Fail(FILE* err, const char* path, const char* message) {
   return 1;
 }
 
-int Usage(FILE* err, const char* problem, const char* arg) {
-  if (problem != nullptr) fprintf(err, "quendrix-trim: %s %s\n", problem, arg);
-  fputs(kUsage, err);
-  return 2;
-}
-
 }  // namespace
 
 int RunTrim(int argc, char** argv, FILE* out, FILE* err) {
-  bool force = false;
-  double to = -1.0;
-  const char* args[3] = {nullptr, nullptr, nullptr};
-  int argCount = 0;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    if (!optionsEnded && strcmp(arg, "--help") == 0) {
-      fputs(kUsage, out);
-      return 0;
-    } else if (!optionsEnded && strcmp(arg, "--force") == 0) {
-      force = true;
-    } else if (!optionsEnded && strcmp(arg, "--to") == 0) {
-      if (i + 1 == argc) return Usage(err, "no time after", arg);
-      if (!ParseMoment(argv[++i], &to)) return Usage(err, "not a time:", argv[i]);
-    } else if (!optionsEnded && strcmp(arg, "--") == 0) {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg[0] == '-' && arg[1] != '\0') {
-      return Usage(err, "unknown option", arg);
-    } else if (argCount < 3) {
-      args[argCount++] = arg;
-    } else {
-      argCount = 4;
-    }
-  }
-  if (argCount != 3) return Usage(err, nullptr, nullptr);
-  const char* demoPath = args[0];
-  const char* outPath = args[2];
+  CopyToolLine line = {"quendrix-trim", kUsage};
+  line.valueOption = "--to";
+  line.valueName = "time";
+  line.valueRead = [](const char* text, double* seconds) { return ParseMoment(text, seconds); };
+  line.nameCount = 3;
+  const int taken = TakeCopyToolLine(argc, argv, &line, out, err);
+  if (taken >= 0) return taken;
+  const bool force = line.force;
+  const double to = line.value;
+  const char* demoPath = line.names[0];
+  const char* outPath = line.names[2];
   double from = 0.0;
-  if (!ParseMoment(args[1], &from)) return Usage(err, "not a time:", args[1]);
+  if (!ParseMoment(line.names[1], &from)) {
+    return CopyToolUsage(line, err, "not a time:", line.names[1]);
+  }
 
   // Made before the demo is read: a folder that is missing, closed to new
   // files or full is told at once, not after minutes of reading.
