@@ -1,6 +1,5 @@
 #include "cli/trim.h"
 
-
 #include "cli/repair.h"
 #include "demo/demo_file.h"
 #include "demo/duration_text.h"
