@@ -774,10 +774,6 @@ void StateRecord::SetClock(uint64_t windowFields, size_t field, float clock) {
   moreClocks.Made()[at] = clock;
 }
 
-const char* StateTableName(StateTable table) {
-  return kTableNames[table];
-}
-
 const StateFrame* RingFrame(const DemoState& state, uint32_t sequence) {
   const StateFrame& slot = state.ring[sequence % kRingFrames];
   return slot.filled && slot.sequence == sequence ? &slot : nullptr;

@@ -28,7 +28,6 @@ enum StateTable : uint8_t {
   kWeaponTable,
   kStateTableCount
 };
-const char* StateTableName(StateTable table);
 
 // A record as last sent. A time-window field's bits count back from the
 // message clock (svc_time, a float) that it came with, kept beside it in the
